@@ -1,0 +1,51 @@
+# Front door for players, developers and CI. Everything below is plain CMake;
+# these targets only add the Debian set-up and the usual build directories.
+JOBS  ?= $(shell nproc)
+ARGS  ?=
+BUILD := build
+TEST_BUILD := build-test
+FUZZ_BUILD := build-fuzz
+
+.PHONY: deps build run test bench fuzz fuzz-smoke preview windows clean
+
+deps:
+	@./scripts/deps.sh
+
+# Release build of the game, the tools and packed.dat.
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF
+	cmake --build $(BUILD) -j$(JOBS)
+
+run: build
+	cd $(BUILD) && ./vantrel $(ARGS)
+
+# Assertions stay on in the test build; warnings are errors.
+test: deps
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" -DVANTREL_WERROR=ON
+	cmake --build $(TEST_BUILD) -j$(JOBS)
+	cd $(TEST_BUILD) && ctest --output-on-failure -j$(JOBS)
+
+bench: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF
+	cmake --build $(BUILD) -j$(JOBS)
+	./scripts/run_benchmarks.sh $(BUILD)
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVANTREL_FUZZ=ON -DVANTREL_TESTS=OFF -DVANTREL_BENCH=OFF -DVANTREL_TOOLS=OFF
+	cmake --build $(FUZZ_BUILD) -j$(JOBS)
+
+# Bounded run of every fuzz target (CI); FUZZ_SECONDS per target.
+fuzz-smoke: fuzz
+	./scripts/fuzz_smoke.sh $(FUZZ_BUILD) $${FUZZ_SECONDS:-60}
+
+preview: build
+	./scripts/preview.sh $(BUILD)
+
+windows:
+	./scripts/deps.sh --windows
+	./scripts/build_windows.sh
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD) build-windows dist

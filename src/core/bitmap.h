@@ -1,0 +1,24 @@
+// Bitmap and OutputImage: the two image records the whole game shares.
+#pragma once
+
+#include <stdint.h>
+
+// One byte per pixel, row-major, top row first: a colour class 0..16 for
+// images, 0 or 255 for masks.
+struct Bitmap {
+  int32_t width;
+  int32_t height;
+  uint8_t* pixels;
+};
+
+// 32-bit pixels 0xXXRRGGBB (blue in the lowest byte in memory).
+struct OutputImage {
+  int32_t width;
+  int32_t height;
+  uint32_t* pixels;
+};
+
+Bitmap* bitmap_new(int width, int height);
+OutputImage* output_image_new(int width, int height);
+void bitmap_free(Bitmap* bitmap);
+void output_image_free(OutputImage* image);

@@ -1,0 +1,74 @@
+// GameState: the one process-wide record of the whole game. Each module owns
+// the fields of its own section and is the only writer of them; the audio and
+// support modules keep their own module-level state instead.
+#pragma once
+
+#include <stdint.h>
+
+#include "core/bitmap.h"
+#include "core/save.h"
+
+struct GameState {
+  // ---- settings, fixed at start-up (platform shell) ----
+  uint8_t fullscreen;        // cleared when full screen cannot be used
+  int32_t sound_enabled;     // cleared when the audio output cannot be opened
+  int32_t cheats_enabled;
+  int32_t start_room_25;     // 0 or 25
+  int32_t app_inactive;
+
+  // ---- noise tables and palette (core/noise_tables) ----
+  uint8_t* noise_bytes;      // 65536 + 2048 bytes
+  uint32_t* random_words;    // 32768 entries 0..65535
+  uint32_t palette[256];
+
+  // ---- start-up assets (core/startup) ----
+  Bitmap* avatar;
+  Bitmap* avatar_frame;
+  Bitmap* body_mask;
+  Bitmap* feet_mask;
+  Bitmap* blob;
+  Bitmap* blob2;
+  Bitmap* sprites[40];
+  Bitmap* titles[4];         // indexed 1..3
+  Bitmap* work_bitmap;
+  OutputImage* output_image;
+  int16_t* noise_sound;      // 60000 stereo frames
+  float wave_table[256][2];
+
+  // ---- frame driver (core/frame) ----
+  int32_t game_state;        // 0 play, 1 title, 2 menu continue, 3 menu new game
+  int32_t fade_level;
+  int32_t frame_counter;
+  float paused;
+  float pause_blink;
+  float play_time;
+  float tick_accumulator;
+  float respawn_timer;
+  float ring_radius;
+  float frame_times[2];
+  int32_t frame_time_index;
+
+  // ---- rooms (core/room) ----
+  int32_t room_number;
+  Bitmap* room;
+  Bitmap* solid_map;
+
+  // ---- save record (core/save) ----
+  SaveRecord save;
+
+  // ---- keyboard and menu (core/keys) ----
+  int32_t key_held[5];       // up, right, down, left, jump
+  int32_t key_held_prev[5];
+  int32_t game_started;
+
+  // ---- noise field renderer (sim/noise_field) ----
+  int32_t debug_view;
+
+  // ---- avatar movement (sim/avatar) ----
+
+  // ---- avatar figure (sim/figure) ----
+
+  // ---- creatures (sim/creature) ----
+};
+
+extern GameState g_game;
