@@ -7,6 +7,7 @@
 
 #include "core/bitmap.h"
 #include "core/save.h"
+#include "sim/creature_types.h"
 
 struct GameState {
   // ---- settings, fixed at start-up (platform shell) ----
@@ -65,10 +66,34 @@ struct GameState {
   int32_t debug_view;
 
   // ---- avatar movement (sim/avatar) ----
+  int32_t avatar_x = 300;    // top-left corner of the 60 x 80 avatar box
+  int32_t avatar_y = 320;
+  int32_t fall_speed;        // 1/32 pixel per tick, negative upward
+  int32_t airborne;
+  int32_t air_ticks;         // 99999 after a jump
+  int32_t fly_mode;
 
-  // ---- avatar figure (sim/figure) ----
+  // ---- avatar figure and drawing (sim/figure, sim/draw) ----
+  int32_t pose_from = 4;     // pose slot 0..7
+  int32_t pose_to = 5;
+  int32_t walk_dir = 1;      // +1 or -1
+  float pose_phase;
+  Bitmap* draw_target;       // where the drawing primitives write
+  uint16_t warp_cols[512];   // 512: see DRAW_WARP_MAX in sim/draw.h
+  int32_t warp_width;
+  const uint8_t* warp_rows[512];
+  int32_t warp_height;
+  uint16_t stretch_index[512];
+  int32_t figure_joints[14][2];
+  int32_t figure_origin[2];
+  int32_t wobble_scale;
 
   // ---- creatures (sim/creature) ----
+  Creature creature_table[CREATURE_SLOTS];
+  Path path_table[PATH_RECORDS];
+  float stretch_x[8];
+  float stretch_y[8];
+  int32_t first_shot = 1;
 };
 
 extern GameState g_game;
