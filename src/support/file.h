@@ -1,0 +1,30 @@
+// Whole-file reading with UTF-8 names. Names are converted to UTF-16 first on
+// every platform, so a name that would not open on Windows fails everywhere the
+// same way; Windows then opens the UTF-16 name, POSIX the UTF-8 one.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+enum {
+  FILE_PATH_UNITS = 4096,  // conversion buffer for names (units, with the 0)
+  FILE_MODE_UNITS = 64,    // conversion buffer for open modes
+};
+
+// Converts NUL-terminated UTF-8 into NUL-terminated UTF-16 of at most
+// `capacity` units including the terminator. Returns output, or null on bad
+// input or lack of room (output then holds a partial, unterminated result).
+uint16_t* utf8_to_wide(uint16_t* output, const char* text, int capacity);
+
+// Convert into the module's name and mode buffers; each call overwrites the
+// previous result of the same kind.
+uint16_t* path_to_wide(const char* text);
+uint16_t* mode_to_wide(const char* text);
+
+// Length of an open file in bytes (-1 on failure); the position is kept.
+int file_length(FILE* file);
+
+// Reads a whole file into a new buffer with a NUL after the data; the length
+// without the NUL goes to length_out (may be null). Release with free. Null on
+// any failure, and length_out is then left untouched.
+uint8_t* read_whole_file(const char* name, int* length_out);
