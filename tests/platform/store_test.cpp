@@ -1,0 +1,166 @@
+// The persistent value file: where it lives, round trips, what counts as no
+// value, and that neither a crash nor a failure between writing the
+// temporary file and renaming it ever loses the previous value.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/posix/store.h"
+
+namespace {
+
+const char* const KEY = "Software\\Orrinvale\\qorvel";
+
+struct StoreTest : ::testing::Test {
+  std::string dir;
+  void SetUp() override {
+    char tmpl[] = "/tmp/vantrel_store_XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(tmpl));
+    dir = tmpl;
+    store_set_base_dir(dir.c_str());
+    store_before_rename_hook = nullptr;
+  }
+  void TearDown() override {
+    store_set_base_dir(nullptr);
+    store_before_rename_hook = nullptr;
+    std::string command = "rm -rf '" + dir + "'";
+    ASSERT_EQ(0, system(command.c_str()));
+  }
+  std::string save_path() const { return dir + "/Orrinvale/qorvel/save"; }
+  void write_file(const std::string& path, const void* data, size_t bytes) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    ASSERT_EQ(bytes, fwrite(data, 1, bytes, f));
+    fclose(f);
+  }
+};
+
+void fill(unsigned char* data, unsigned char seed) {
+  for (int i = 0; i < 24; i++) data[i] = (unsigned char)(seed + i * 7);
+}
+
+TEST_F(StoreTest, ValuePathFollowsTheKeyAndValueNames) {
+  char path[512];
+  ASSERT_EQ(1, store_value_path(KEY, "save", path, sizeof path));
+  EXPECT_EQ(save_path(), path);
+  EXPECT_EQ(0, store_value_path("Software\\..\\etc", "save", path, sizeof path));
+  EXPECT_EQ(0, store_value_path(KEY, "a/b", path, sizeof path));
+  EXPECT_EQ(0, store_value_path(KEY, "", path, sizeof path));
+  EXPECT_EQ(0, store_value_path(KEY, "save", path, 12));  // too long for the buffer
+}
+
+TEST_F(StoreTest, DefaultFolderIsXdgDataHomeThenHome) {
+  store_set_base_dir(nullptr);
+  char path[512];
+  setenv("XDG_DATA_HOME", "/data/x", 1);
+  ASSERT_EQ(1, store_value_path(KEY, "save", path, sizeof path));
+  EXPECT_STREQ("/data/x/Orrinvale/qorvel/save", path);
+  setenv("XDG_DATA_HOME", "relative/ignored", 1);
+  setenv("HOME", "/home/p", 1);
+  ASSERT_EQ(1, store_value_path(KEY, "save", path, sizeof path));
+  EXPECT_STREQ("/home/p/.local/share/Orrinvale/qorvel/save", path);
+  unsetenv("XDG_DATA_HOME");
+  ASSERT_EQ(1, store_value_path(KEY, "save", path, sizeof path));
+  EXPECT_STREQ("/home/p/.local/share/Orrinvale/qorvel/save", path);
+}
+
+TEST_F(StoreTest, RoundTripCreatesTheFoldersAndLeavesNoTemporaryFile) {
+  unsigned char data[24], back[24] = {};
+  fill(data, 3);
+  ASSERT_EQ(1, platform_store_write(KEY, "save", data, 24));
+  ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
+  EXPECT_EQ(0, memcmp(data, back, 24));
+  struct stat st;
+  ASSERT_EQ(0, stat(save_path().c_str(), &st));
+  EXPECT_EQ(24, st.st_size);
+  EXPECT_NE(0, stat((save_path() + ".tmp").c_str(), &st));
+  fill(data, 100);  // overwriting replaces the whole value
+  ASSERT_EQ(1, platform_store_write(KEY, "save", data, 24));
+  ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
+  EXPECT_EQ(0, memcmp(data, back, 24));
+}
+
+TEST_F(StoreTest, MissingOrShortFileIsNoValueAndLeavesTheBufferAlone) {
+  unsigned char back[24];
+  memset(back, 0xAB, sizeof back);
+  EXPECT_EQ(0, platform_store_read(KEY, "save", back, 24));
+  unsigned char data[24];
+  fill(data, 9);
+  ASSERT_EQ(1, platform_store_write(KEY, "save", data, 24));
+  write_file(save_path(), data, 23);
+  EXPECT_EQ(0, platform_store_read(KEY, "save", back, 24));
+  for (unsigned char b : back) EXPECT_EQ(0xAB, b);
+  write_file(save_path(), data, 0);
+  EXPECT_EQ(0, platform_store_read(KEY, "save", back, 24));
+}
+
+TEST_F(StoreTest, LongerFileReadsItsFirstBytes) {
+  unsigned char data[40], back[24];
+  for (int i = 0; i < 40; i++) data[i] = (unsigned char)i;
+  ASSERT_EQ(1, platform_store_write(KEY, "save", data, 24));
+  write_file(save_path(), data, 40);
+  ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
+  EXPECT_EQ(0, memcmp(data, back, 24));
+}
+
+// A process that dies after the new value reached the temporary file but
+// before the rename must leave the old value readable, and the next write
+// must still succeed over the stale temporary file.
+TEST_F(StoreTest, CrashBetweenWritingAndRenamingKeepsThePreviousValue) {
+  unsigned char old_value[24], new_value[24], back[24];
+  fill(old_value, 1);
+  fill(new_value, 50);
+  ASSERT_EQ(1, platform_store_write(KEY, "save", old_value, 24));
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    store_before_rename_hook = [] { _exit(42); };
+    platform_store_write(KEY, "save", new_value, 24);
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(child, waitpid(child, &status, 0));
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(42, WEXITSTATUS(status));  // it really died at the hook
+  struct stat st;
+  EXPECT_EQ(0, stat((save_path() + ".tmp").c_str(), &st));  // the new bytes were written
+  ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
+  EXPECT_EQ(0, memcmp(old_value, back, 24));
+  ASSERT_EQ(1, platform_store_write(KEY, "save", new_value, 24));
+  ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
+  EXPECT_EQ(0, memcmp(new_value, back, 24));
+}
+
+// A rename that fails (here: a folder is in the way) is reported, leaves
+// no temporary file behind, and the value in the way is untouched.
+TEST_F(StoreTest, FailedRenameReportsFailureAndCleansUp) {
+  unsigned char data[24];
+  fill(data, 5);
+  ASSERT_EQ(0, mkdir((dir + "/Orrinvale").c_str(), 0755));
+  ASSERT_EQ(0, mkdir((dir + "/Orrinvale/qorvel").c_str(), 0755));
+  ASSERT_EQ(0, mkdir(save_path().c_str(), 0755));
+  ASSERT_EQ(0, mkdir((save_path() + "/keep").c_str(), 0755));
+  EXPECT_EQ(0, platform_store_write(KEY, "save", data, 24));
+  struct stat st;
+  EXPECT_NE(0, stat((save_path() + ".tmp").c_str(), &st));
+  EXPECT_EQ(0, stat((save_path() + "/keep").c_str(), &st));
+}
+
+TEST_F(StoreTest, UnmakeableFolderIsAFailedWrite) {
+  unsigned char data[24];
+  fill(data, 5);
+  write_file(dir + "/Orrinvale", data, 1);  // a file where a folder must go
+  EXPECT_EQ(0, platform_store_write(KEY, "save", data, 24));
+  unsigned char back[24];
+  EXPECT_EQ(0, platform_store_read(KEY, "save", back, 24));
+}
+
+}  // namespace
