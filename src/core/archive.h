@@ -1,0 +1,38 @@
+// The packed archive: every data file of the game in one blob whose positions
+// all count back from the end of the file, so the same bytes work as
+// "packed.dat" or appended to the executable. Entries are read whole at
+// start-up and live until the process ends.
+#pragma once
+
+#include <stdint.h>
+
+// With it on, start-up must open an archive and data comes from it; off, every
+// data file is read as a loose file.
+enum { ARCHIVE_MODE = 1 };
+
+struct ArchiveEntry {
+  char* name;      // heap copy, NUL included
+  uint8_t* data;   // exactly size bytes, no NUL added
+  int32_t size;
+  uint32_t offset; // as read: the data began at end of file - offset
+};
+
+// Reads every entry of the archive at path and appends them to the entry list.
+// Returns 1 on success; 0 (and nothing added) when the file cannot be opened,
+// is no archive, or its directory or data run outside the file.
+int archive_open(const char* path);
+
+// The bytes of the first entry whose name equals name, ignoring ASCII case;
+// null when there is none (size_out is then left alone).
+const uint8_t* archive_find(const char* name, int* size_out);
+
+// The one way the game gets a data file: with cheats enabled a loose file of
+// that name wins (in a fresh NUL-terminated buffer), else the archive entry.
+const uint8_t* load_data(const char* name, int* size_out);
+
+int archive_entry_count(void);
+const ArchiveEntry* archive_entry(int index);
+
+// Releases every entry. The game never does (entries live for the whole run);
+// tests and the fuzz target start each case from an empty list with it.
+void archive_close_all(void);

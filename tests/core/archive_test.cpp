@@ -1,0 +1,305 @@
+// Packed archive: round trips through the writer and the vantrel-pack tool,
+// archives glued to other files, lookups, and every way a damaged or hostile
+// archive must be refused whole.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/archive.h"
+#include "core/game_state.h"
+#include "fake_platform.h"
+#include "pack/archive_write.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> bytes_of(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<ArchiveFile> sample_files() {
+  std::vector<uint8_t> big(70000);
+  for (size_t i = 0; i < big.size(); i++) big[i] = (uint8_t)(i * 7 + (i >> 8));
+  return {
+      {"avatar.png", bytes_of("not really a png")},
+      {"empty.txt", {}},
+      {"r01.png", big},
+      {"merged_data.txt", bytes_of("1 96 173691 33 146621\r\n")},
+  };
+}
+
+void write_file(const fs::path& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  ASSERT_TRUE(f);
+  ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+  fclose(f);
+}
+
+void put_u32le(std::vector<uint8_t>* v, size_t at, uint32_t x) {
+  for (int i = 0; i < 4; i++) (*v)[at + i] = (uint8_t)(x >> (8 * i));
+}
+
+class ArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake_platform_reset();
+    archive_close_all();
+    g_game.cheats_enabled = 0;
+    char tmpl[] = "/tmp/vantrel_archive_XXXXXX";
+    ASSERT_TRUE(mkdtemp(tmpl));
+    dir = tmpl;
+    old_cwd = fs::current_path();
+  }
+  void TearDown() override {
+    fs::current_path(old_cwd);
+    archive_close_all();
+    g_game.cheats_enabled = 0;
+    fs::remove_all(dir);
+  }
+
+  // Opens bytes written to a file; expects refusal to add nothing.
+  int open_bytes(const std::vector<uint8_t>& bytes, const char* name = "a.dat") {
+    fs::path p = dir / name;
+    write_file(p, bytes);
+    return archive_open(p.c_str());
+  }
+
+  void expect_entries(const std::vector<ArchiveFile>& files, int first = 0) {
+    for (size_t i = 0; i < files.size(); i++) {
+      const ArchiveEntry* e = archive_entry(first + (int)i);
+      ASSERT_TRUE(e);
+      EXPECT_STREQ(e->name, files[i].name.c_str());
+      ASSERT_EQ(e->size, (int32_t)files[i].data.size());
+      EXPECT_EQ(0, memcmp(e->data, files[i].data.data(), files[i].data.size()));
+    }
+  }
+
+  fs::path dir;
+  fs::path old_cwd;
+};
+
+TEST_F(ArchiveTest, RoundTripKeepsDirectoryOrderNamesAndBytes) {
+  std::vector<ArchiveFile> files = sample_files();
+  std::vector<uint8_t> bytes = archive_write_bytes(files);
+  ASSERT_EQ(1, open_bytes(bytes));
+  ASSERT_EQ(4, archive_entry_count());
+  expect_entries(files);
+  // As shipped, data follows the directory in order and the last entry ends
+  // where the trailer begins.
+  EXPECT_EQ(archive_entry(3)->offset, 8u + files[3].data.size());
+
+  std::vector<ArchiveFile> back;
+  ASSERT_EQ(1, archive_read_bytes(bytes, &back));
+  ASSERT_EQ(back.size(), files.size());
+  for (size_t i = 0; i < files.size(); i++) {
+    EXPECT_EQ(back[i].name, files[i].name);
+    EXPECT_EQ(back[i].data, files[i].data);
+  }
+}
+
+TEST_F(ArchiveTest, ArchiveAppendedToAnotherFileOpensIdentically) {
+  std::vector<ArchiveFile> files = sample_files();
+  std::vector<uint8_t> archive = archive_write_bytes(files);
+  // Anything in front, even bytes that look like a trailer.
+  std::vector<uint8_t> glued = bytes_of("\x7f" "ELF pretend executable jvqP jvqP");
+  glued.resize(5000, 0xCC);
+  glued.insert(glued.end(), archive.begin(), archive.end());
+  ASSERT_EQ(1, open_bytes(glued, "game.exe"));
+  ASSERT_EQ(4, archive_entry_count());
+  expect_entries(files);
+}
+
+TEST_F(ArchiveTest, LookupIgnoresAsciiCaseAndFirstMatchWins) {
+  ASSERT_EQ(1, open_bytes(archive_write_bytes(sample_files())));
+  int size = -1;
+  const uint8_t* data = archive_find("R01.PNG", &size);
+  ASSERT_TRUE(data);
+  EXPECT_EQ(size, 70000);
+  EXPECT_EQ(data, archive_find("r01.png", nullptr));
+  EXPECT_EQ(data, archive_find("R01.pNg", nullptr));
+
+  size = 1234;
+  EXPECT_EQ(nullptr, archive_find("r02.png", &size));
+  EXPECT_EQ(size, 1234) << "a miss must not touch the size";
+  EXPECT_EQ(nullptr, archive_find("r01.pn", nullptr));
+  EXPECT_EQ(nullptr, archive_find("r01.png ", nullptr));
+
+  // An empty entry is found, with size 0 and a non-null pointer.
+  size = -1;
+  EXPECT_NE(nullptr, archive_find("EMPTY.TXT", &size));
+  EXPECT_EQ(size, 0);
+
+  // A second archive adds its entries behind the first; the first still wins.
+  ASSERT_EQ(1, open_bytes(archive_write_bytes({{"R01.png", bytes_of("second")}, {"new.txt", bytes_of("n")}}),
+                          "b.dat"));
+  EXPECT_EQ(6, archive_entry_count());
+  EXPECT_EQ(data, archive_find("r01.png", &size));
+  EXPECT_EQ(size, 70000);
+  EXPECT_NE(nullptr, archive_find("NEW.TXT", nullptr));
+}
+
+TEST_F(ArchiveTest, MagicMustMatchExactlyIncludingCase) {
+  std::vector<uint8_t> bytes = archive_write_bytes(sample_files());
+  for (const char* magic : {"JVQP", "jvqp", "Jvqp", "jvQP", "jvq\0"}) {
+    std::vector<uint8_t> bad = bytes;
+    memcpy(&bad[bad.size() - 4], magic, 4);
+    EXPECT_EQ(0, open_bytes(bad)) << magic;
+    EXPECT_EQ(0, archive_entry_count());
+  }
+  EXPECT_EQ(0, archive_open((dir / "missing.dat").c_str()));
+  EXPECT_EQ(0, open_bytes({}));
+  EXPECT_EQ(0, open_bytes(bytes_of("jvqP")));
+}
+
+TEST_F(ArchiveTest, ZeroEntriesOpens) {
+  std::vector<uint8_t> bytes = archive_write_bytes({});
+  ASSERT_EQ(bytes.size(), 12u);  // count, archive length, magic
+  EXPECT_EQ(1, open_bytes(bytes));
+  EXPECT_EQ(0, archive_entry_count());
+  EXPECT_EQ(nullptr, archive_find("anything", nullptr));
+}
+
+// Regression: a directory or entry running past the end of the file used to be
+// read as found (garbage names, huge allocations). Now it is refused whole.
+TEST_F(ArchiveTest, TruncatedArchivesAreRefusedWhole) {
+  ASSERT_EQ(1, open_bytes(archive_write_bytes({{"keep.txt", bytes_of("kept")}}), "keep.dat"));
+  std::vector<uint8_t> bytes = archive_write_bytes(sample_files());
+  // Losing bytes at the front moves "end - archive length" before the file.
+  for (size_t cut : {1ul, 3ul, 20ul, 1000ul, bytes.size() - 13, bytes.size() - 12}) {
+    std::vector<uint8_t> tail(bytes.begin() + (ptrdiff_t)cut, bytes.end());
+    EXPECT_EQ(0, open_bytes(tail)) << "cut " << cut;
+    EXPECT_EQ(1, archive_entry_count());
+  }
+  // Losing bytes at the end loses the trailer.
+  for (size_t keep : {0ul, 7ul, 12ul, bytes.size() - 1}) {
+    std::vector<uint8_t> head(bytes.begin(), bytes.begin() + (ptrdiff_t)keep);
+    EXPECT_EQ(0, open_bytes(head)) << "keep " << keep;
+  }
+  EXPECT_EQ(1, archive_entry_count());
+  EXPECT_NE(nullptr, archive_find("keep.txt", nullptr));
+}
+
+TEST_F(ArchiveTest, HostileDirectoriesAreRefusedWhole) {
+  // Layout of a one-entry archive "ab": count(4) "ab\0"(3) size(4) offset(4)
+  // data(5) archive_length(4) "jvqP"(4) = 28 bytes.
+  const std::vector<uint8_t> good = archive_write_bytes({{"ab", bytes_of("hello")}});
+  ASSERT_EQ(good.size(), 28u);
+  ASSERT_EQ(1, open_bytes(good));
+  archive_close_all();
+
+  struct Case {
+    const char* what;
+    size_t at;
+    uint32_t value;
+  } cases[] = {
+      {"entry count far beyond the directory", 0, 0xFFFFFFFFu},
+      {"entry count one too many", 0, 2},
+      {"size running past the end of the file by one byte", 7, 14},
+      {"size past the end of the file", 7, 0x7FFFFFFFu},
+      {"size with the sign bit set", 7, 0x80000000u},
+      {"offset before the start of the file", 11, 29},
+      {"offset far outside the file", 11, 0xFFFFFFF0u},
+      {"archive length larger than the file", 20, 29},
+      {"archive length too small for a count", 20, 11},
+      {"archive length zero", 20, 0},
+  };
+  for (const Case& c : cases) {
+    std::vector<uint8_t> bad = good;
+    put_u32le(&bad, c.at, c.value);
+    EXPECT_EQ(0, open_bytes(bad)) << c.what;
+    EXPECT_EQ(0, archive_entry_count()) << c.what;
+  }
+
+  // A name whose NUL is missing: the name runs to the trailer.
+  std::vector<uint8_t> body = {1, 0, 0, 0, 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i'};
+  std::vector<uint8_t> hostile = body;
+  uint32_t len = (uint32_t)body.size() + 8;
+  hostile.insert(hostile.end(), {(uint8_t)len, 0, 0, 0, 'j', 'v', 'q', 'P'});
+  EXPECT_EQ(0, open_bytes(hostile));
+  EXPECT_EQ(0, archive_entry_count());
+
+  // The data may lie anywhere inside the file, even over the directory.
+  std::vector<uint8_t> overlap = good;
+  put_u32le(&overlap, 11, 28);  // data = the first 5 bytes of the file
+  put_u32le(&overlap, 7, 5);
+  ASSERT_EQ(1, open_bytes(overlap));
+  int size = 0;
+  const uint8_t* d = archive_find("ab", &size);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(0, memcmp(d, overlap.data(), 5));
+}
+
+TEST_F(ArchiveTest, LooseFilesWinOnlyWithCheats) {
+  ASSERT_EQ(1, open_bytes(archive_write_bytes(sample_files())));
+  write_file(dir / "r01.png", bytes_of("loose room"));
+  write_file(dir / "only_loose.txt", bytes_of("x"));
+  fs::current_path(dir);
+
+  int size = 0;
+  const uint8_t* d = load_data("r01.png", &size);
+  EXPECT_EQ(d, archive_find("r01.png", nullptr)) << "without cheats the loose file is ignored";
+  EXPECT_EQ(size, 70000);
+  EXPECT_EQ(nullptr, load_data("only_loose.txt", nullptr));
+
+  g_game.cheats_enabled = 1;
+  d = load_data("r01.png", &size);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(size, 10);
+  EXPECT_EQ(0, memcmp(d, "loose room", 11)) << "loose bytes carry a NUL after them";
+  EXPECT_NE(nullptr, load_data("only_loose.txt", nullptr));
+  // No loose file: the archive still answers.
+  d = load_data("merged_data.txt", &size);
+  EXPECT_EQ(d, archive_find("merged_data.txt", nullptr));
+  EXPECT_EQ(nullptr, load_data("nowhere.png", nullptr));
+}
+
+TEST_F(ArchiveTest, PackerToolCreatesListsExtractsAndAppends) {
+  std::vector<ArchiveFile> files = sample_files();
+  fs::create_directory(dir / "in");
+  std::string args;
+  for (const ArchiveFile& f : files) {
+    write_file(dir / "in" / f.name, f.data);
+    args += " " + (dir / "in" / f.name).string();
+  }
+  std::string pack = VANTREL_PACK_PATH;
+  fs::path out = dir / "packed.dat";
+  ASSERT_EQ(0, system((pack + " create " + out.string() + args).c_str()));
+  // The tool and the library lay the archive out byte for byte alike.
+  std::vector<uint8_t> made;
+  ASSERT_EQ(1, archive_read_file_bytes(out.c_str(), &made));
+  EXPECT_EQ(made, archive_write_bytes(files));
+
+  fs::path listing = dir / "list.txt";
+  ASSERT_EQ(0, system((pack + " list " + out.string() + " > " + listing.string()).c_str()));
+  std::vector<uint8_t> text;
+  ASSERT_EQ(1, archive_read_file_bytes(listing.c_str(), &text));
+  std::string list(text.begin(), text.end());
+  EXPECT_NE(list.find("70000 r01.png"), std::string::npos) << list;
+  EXPECT_LT(list.find("avatar.png"), list.find("merged_data.txt"));
+
+  fs::create_directory(dir / "out");
+  ASSERT_EQ(0, system((pack + " extract " + out.string() + " " + (dir / "out").string()).c_str()));
+  for (const ArchiveFile& f : files) {
+    std::vector<uint8_t> back;
+    ASSERT_EQ(1, archive_read_file_bytes((dir / "out" / f.name).c_str(), &back));
+    EXPECT_EQ(back, f.data) << f.name;
+  }
+
+  fs::path exe = dir / "game.exe";
+  write_file(exe, bytes_of("MZ pretend executable"));
+  ASSERT_EQ(0, system((pack + " append " + exe.string() + " " + out.string()).c_str()));
+  ASSERT_EQ(1, archive_open(exe.c_str()));
+  expect_entries(files);
+
+  // Junk is neither listed nor appended.
+  write_file(dir / "junk", bytes_of("no archive here"));
+  EXPECT_NE(0, system((pack + " list " + (dir / "junk").string() + " 2>/dev/null").c_str()));
+  EXPECT_NE(0, system((pack + " append " + exe.string() + " " + (dir / "junk").string() + " 2>/dev/null").c_str()));
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+// Save record: the salted SHA-1 checksum against an independent computation,
+// what counts as a valid save, the store round trip and the fatal messages.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include "core/fatal.h"
+#include "core/game_state.h"
+#include "core/save.h"
+#include "fake_platform.h"
+
+namespace {
+
+SaveRecord record_of(int32_t room, int32_t x, int32_t y, int32_t airborne, int32_t fall, uint32_t sum) {
+  SaveRecord r;
+  r.words[0] = (uint32_t)room;
+  r.words[1] = (uint32_t)x;
+  r.words[2] = (uint32_t)y;
+  r.words[3] = (uint32_t)airborne;
+  r.words[4] = (uint32_t)fall;
+  r.words[5] = sum;
+  return r;
+}
+
+// Computed once with Python's hashlib, independently of this code:
+//   blk = b'plover_gleam' + struct.pack('<5i', 5, -28, 300, 1, -160) + bytes(32)
+//   hashlib.sha1(blk).hexdigest() == 'b4fa8fc2e0e5fab8effba8616cc3b8b04052d6cd'
+//   struct.unpack('<I', digest[:4])[0] == 0xc28ffab4
+// and for the all-zero words: b'plover_gleam' + bytes(52) gives 0x3ce16c0a.
+const uint32_t FIXED_CHECKSUM = 0xc28ffab4u;
+const uint32_t ZERO_WORDS_CHECKSUM = 0x3ce16c0au;
+
+TEST(SaveChecksum, MatchesIndependentSha1OfSaltedBlock) {
+  SaveRecord r = record_of(5, -28, 300, 1, -160, 0);
+  EXPECT_EQ(save_checksum(&r), FIXED_CHECKSUM);
+  r.words[5] = FIXED_CHECKSUM;
+  EXPECT_EQ(1, save_is_valid(&r));
+  // Word 5 does not enter its own checksum.
+  r.words[5] = 77;
+  EXPECT_EQ(save_checksum(&r), FIXED_CHECKSUM);
+
+  SaveRecord zero = record_of(0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(save_checksum(&zero), ZERO_WORDS_CHECKSUM);
+}
+
+TEST(SaveChecksum, ZeroRecordIsNeverValid) {
+  SaveRecord zero = record_of(0, 0, 0, 0, 0, 0);
+  EXPECT_EQ(0, save_is_valid(&zero));
+}
+
+TEST(SaveChecksum, ChangingAnyWordInvalidates) {
+  const SaveRecord good = record_of(5, -28, 300, 1, -160, FIXED_CHECKSUM);
+  ASSERT_EQ(1, save_is_valid(&good));
+  for (int word = 0; word < 6; word++) {
+    for (uint32_t flip : {1u, 0x100u, 0x80000000u}) {
+      SaveRecord bad = good;
+      bad.words[word] ^= flip;
+      EXPECT_EQ(0, save_is_valid(&bad)) << "word " << word << " flip " << flip;
+    }
+  }
+  // avatar_x one further without a new checksum: no longer a save.
+  SaveRecord moved = good;
+  moved.words[1] += 1;
+  EXPECT_EQ(0, save_is_valid(&moved));
+}
+
+class SaveStore : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake_platform_reset();
+    memset(&g_game.save, 0, sizeof g_game.save);
+  }
+  std::vector<uint8_t>* stored() {
+    auto it = g_fake.store.find(fake_store_name("Software\\Orrinvale\\qorvel", "save"));
+    return it == g_fake.store.end() ? nullptr : &it->second;
+  }
+};
+
+TEST_F(SaveStore, CaptureWriteReadRoundTripsLittleEndian) {
+  g_game.room_number = 5;
+  g_game.avatar_x = -28;
+  g_game.avatar_y = 300;
+  g_game.airborne = 1;
+  g_game.fall_speed = -160;
+  save_capture();
+  EXPECT_EQ(g_game.save.words[5], FIXED_CHECKSUM);
+  save_write();
+  std::vector<uint8_t>* v = stored();
+  ASSERT_TRUE(v);
+  ASSERT_EQ(v->size(), 24u);
+  const uint8_t expect_start[8] = {5, 0, 0, 0, 0xE4, 0xFF, 0xFF, 0xFF};
+  EXPECT_EQ(0, memcmp(v->data(), expect_start, 8));
+  const uint8_t expect_sum[4] = {0xb4, 0xfa, 0x8f, 0xc2};
+  EXPECT_EQ(0, memcmp(v->data() + 20, expect_sum, 4));
+
+  memset(&g_game.save, 0, sizeof g_game.save);
+  save_read();
+  EXPECT_EQ(1, save_is_valid(&g_game.save));
+  EXPECT_EQ((int32_t)g_game.save.words[1], -28);
+}
+
+TEST_F(SaveStore, MissingOrShortValueLeavesRecordAlone) {
+  g_game.save = record_of(9, 1, 2, 0, 0, 3);
+  save_read();
+  EXPECT_EQ(g_game.save.words[0], 9u);
+  g_fake.store[fake_store_name("Software\\Orrinvale\\qorvel", "save")] = {1, 2, 3};
+  save_read();
+  EXPECT_EQ(g_game.save.words[0], 9u);
+  EXPECT_EQ(g_game.save.words[5], 3u);
+}
+
+TEST(Fatal, MessagesShowErrorBoxAndExitZero) {
+  fake_platform_reset();
+  try {
+    fatal_message("Couldn't find data file");
+    FAIL() << "fatal_message returned";
+  } catch (const FakeExit& e) {
+    EXPECT_EQ(e.code, 0);
+  }
+  try {
+    out_of_memory();
+    FAIL() << "out_of_memory returned";
+  } catch (const FakeExit& e) {
+    EXPECT_EQ(e.code, 0);
+  }
+  ASSERT_EQ(g_fake.messages.size(), 2u);
+  EXPECT_EQ(g_fake.messages[0], "ERROR: Couldn't find data file");
+  EXPECT_EQ(g_fake.messages[1], "ERROR: Out of memory");
+}
+
+}  // namespace
