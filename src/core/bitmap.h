@@ -18,6 +18,12 @@ struct OutputImage {
   uint32_t* pixels;
 };
 
+// The 17 painting colours in class order, each R + 256*G + 65536*B (red in
+// the low byte, the form the loader compares decoded pixels in). Defined in
+// core/bitmap.cpp.
+enum { BITMAP_CLASS_COUNT = 17 };
+extern const uint32_t BITMAP_KEY_COLOURS[BITMAP_CLASS_COUNT];
+
 Bitmap* bitmap_new(int width, int height);
 OutputImage* output_image_new(int width, int height);
 void bitmap_free(Bitmap* bitmap);

@@ -53,12 +53,6 @@ struct GameState {
   int32_t room_number;
   Bitmap* room;
   Bitmap* solid_map;
-  struct Checkpoint {        // the avatar as it entered the current room
-    int32_t avatar_x;
-    int32_t avatar_y;
-    int32_t fall_speed;
-    int32_t airborne;
-  } checkpoint;
 
   // ---- save record (core/save) ----
   SaveRecord save;
@@ -69,7 +63,8 @@ struct GameState {
   int32_t game_started;
 
   // ---- noise field renderer (sim/noise_field) ----
-  int32_t debug_view;
+  int32_t debug_view;                // 1: show the scene in its key colours
+  const uint8_t* layer_rows[17];     // this row's start in noise_bytes, per class
 
   // ---- avatar movement (sim/avatar) ----
   int32_t avatar_x = 300;    // top-left corner of the 60 x 80 avatar box
