@@ -53,6 +53,12 @@ struct GameState {
   int32_t room_number;
   Bitmap* room;
   Bitmap* solid_map;
+  struct Checkpoint {        // the avatar as it entered the current room
+    int32_t avatar_x;
+    int32_t avatar_y;
+    int32_t fall_speed;
+    int32_t airborne;
+  } checkpoint;
 
   // ---- save record (core/save) ----
   SaveRecord save;
