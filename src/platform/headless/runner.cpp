@@ -1,0 +1,116 @@
+// The headless run: the shell's own start-up, then one pass per frame with
+// the script's events for that frame handled first, exactly --dt seconds per
+// frame on a clock that only the runner moves, and the sound buffer played
+// for exactly that long after each frame.
+#include <math.h>
+#include <sched.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include "core/game.h"
+#include "core/game_state.h"
+#include "platform/headless/headless.h"
+#include "platform/posix/store.h"
+#include "platform/shell.h"
+#include "support/file.h"
+
+namespace {
+
+const char* const USAGE =
+    "usage: vantrel-headless [--frames N] [--dt S] [--script FILE]\n"
+    "         [--capture DIR (--capture-every K | --capture-frames a,b,c)]\n"
+    "         [--wav FILE] [--save-dir DIR] [--trace FILE] [--stats] [game options...]\n";
+
+// One processor makes the game decode its music on the main thread, one
+// block per frame, so the sound does not depend on thread timing.
+void use_one_processor(void) {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) != 0) return;
+  for (int cpu = 0; cpu < CPU_SETSIZE; cpu++) {
+    if (!CPU_ISSET(cpu, &set)) continue;
+    CPU_ZERO(&set);
+    CPU_SET(cpu, &set);
+    sched_setaffinity(0, sizeof set, &set);
+    return;
+  }
+}
+
+double now_seconds(void) {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+// Sound frames played by the end of `frames` frames. Counted from the start
+// rather than added up per frame so that no rounding drift builds up; the
+// small bias keeps 1/60 s at exactly 735 frames despite 1/60 being inexact.
+long long sound_frames_by(long frames, double dt) {
+  return (long long)floor(frames * dt * 44100.0 + 1e-6);
+}
+
+int finish(int exit_code) {
+  output_finish();
+  return exit_code;
+}
+
+}  // namespace
+
+int headless_main(int argc, char** argv) {
+  static HeadlessOptions options;
+  char error[512] = {};
+  if (!headless_parse_args(argc, argv, &options, error, sizeof error)) {
+    fprintf(stderr, "vantrel-headless: %s\n%s", error, USAGE);
+    return HEADLESS_EXIT_USAGE;
+  }
+  if (options.help) {
+    fputs(USAGE, stdout);
+    return 0;
+  }
+  std::vector<ScriptEvent> script;
+  if (options.script_path) {
+    int length = 0;
+    char* text = (char*)read_whole_file(options.script_path, &length);
+    if (!text) {
+      fprintf(stderr, "vantrel-headless: cannot read script %s\n", options.script_path);
+      return HEADLESS_EXIT_USAGE;
+    }
+    int ok = script_parse(text, &script, error, sizeof error);
+    free(text);
+    if (!ok) {
+      fprintf(stderr, "vantrel-headless: script %s %s\n", options.script_path, error);
+      return HEADLESS_EXIT_USAGE;
+    }
+  }
+  if (!output_open(&options, error, sizeof error)) {
+    fprintf(stderr, "vantrel-headless: %s\n", error);
+    return HEADLESS_EXIT_USAGE;
+  }
+  if (options.save_dir) store_set_base_dir(options.save_dir);
+  use_one_processor();
+
+  ShellLoop loop = {};
+  headless_set_time(0);
+  if (!shell_start(options.game_line, &loop)) return finish(0);
+
+  size_t next_event = 0;
+  for (long frame = 0;; frame++) {
+    headless_set_time(frame * options.dt);
+    while (next_event < script.size() && script[next_event].frame <= frame) {
+      headless_push_event(script[next_event].type, script[next_event].key);
+      next_event++;
+    }
+    int exit_code = 0;
+    if (shell_pump_events(&exit_code)) return finish(exit_code);
+    if (options.frames >= 0 && frame >= options.frames) return finish(HEADLESS_EXIT_FRAME_LIMIT);
+
+    output_mark_first_frame();
+    double started = now_seconds();
+    run_frame((float)options.dt, g_game.app_inactive);
+    double took = now_seconds() - started;
+
+    headless_sound_consume((int)(sound_frames_by(frame + 1, options.dt) -
+                                 sound_frames_by(frame, options.dt)));
+    output_after_frame(frame, took);
+  }
+}
