@@ -144,7 +144,14 @@ void voice_mix_chunk(float* destination, uint32_t time, int count, const Voice* 
   if (rate_is_native(v.rate)) {
     // The fraction of the source position is ignored at the native rate.
     int index = (int)source_position;
-    if (v.channels == 2) {
+    if (v.channels == 2 && left_step == 0.0f && right_step == 0.0f) {
+      // Steady gain, the usual case: no ramp to carry from frame to frame.
+      const int16_t* s = v.data + 2 * (ptrdiff_t)index;
+      for (int i = 0; i < 2 * count; i += 2) {
+        out[i] += (float)s[i] * left;
+        out[i + 1] += (float)s[i + 1] * right;
+      }
+    } else if (v.channels == 2) {
       const int16_t* s = v.data + 2 * (ptrdiff_t)index;
       for (int i = 0; i < count; ++i) {
         out[2 * i] += (float)s[2 * i] * left;

@@ -72,8 +72,14 @@ int platform_sound_cursors(int* play_bytes_out, int* write_bytes_out) {
 int platform_sound_write(int byte_offset, int byte_count, const void* source) {
   FakeSoundDevice& d = fake_sound;
   d.writes.push_back({byte_offset, byte_count});
-  const uint8_t* s = (const uint8_t*)source;
-  for (int i = 0; i < byte_count; ++i) d.buffer[(size_t)((byte_offset + i) % d.buffer_bytes)] = s[i];
+  if (byte_offset < 0 || byte_offset >= d.buffer_bytes || byte_count > d.buffer_bytes) {
+    d.bad_writes += 1;
+    return 0;
+  }
+  // Wraps at the buffer end like the real device's two locked pieces.
+  int first = byte_count < d.buffer_bytes - byte_offset ? byte_count : d.buffer_bytes - byte_offset;
+  memcpy(&d.buffer[(size_t)byte_offset], source, (size_t)first);
+  memcpy(&d.buffer[0], (const uint8_t*)source + first, (size_t)(byte_count - first));
   return 1;
 }
 

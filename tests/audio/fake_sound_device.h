@@ -28,6 +28,7 @@ struct FakeSoundDevice {
   // current values; lets a test move the write cursor in the middle of a pass.
   std::deque<std::pair<int, int>> script;
   std::vector<FakeWrite> writes;
+  int bad_writes;  // writes outside the buffer (the real device would refuse them)
   // platform_sleep_ms moves both cursors this many frames per millisecond.
   int frames_per_ms;
   int sleep_calls;

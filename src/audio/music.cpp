@@ -1,0 +1,198 @@
+// Music scheduling: the title piece, the track table and the beat grid. A
+// segment is scheduled only once it lies wholly in the decoded part of the
+// stream; until then the grid waits, so a slow decoder stalls the music and
+// never the game.
+#include <limits.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "audio/alloc.h"
+#include "audio/audio.h"
+#include "audio/music.h"
+#include "audio/music_internal.h"
+#include "audio/output_internal.h"
+#include "audio/voice.h"
+#include "core/archive.h"
+#include "core/game_state.h"
+#include "platform/platform.h"
+#include "support/array.h"
+#include "support/text.h"
+#include "support/thread.h"
+#include "vorbis/vorbis.h"
+
+MusicState music;
+int music_decode_inline;
+
+enum {
+  MUSIC_KEY = 1,               // voice key of every music voice
+  TITLE_HEAD_START = 4000,     // frames from load to the title piece
+  TITLE_GAP = 22050,           // from the title's end to the first beat
+  FILL_REACH = 6000,           // the grid always reaches this far past the clock
+  STALL_PUSH = 4000,           // an undecoded segment moves its beat this far past the clock
+  // Bounds one fill: a playlist whose ids are all missing from the table would
+  // otherwise never move the grid and never end the loop.
+  FILL_MAX_STEPS = PLAYLIST_TITLE_COUNT + 24,
+  STOP_FADE_LONG = 32000,
+  STOP_FADE_SHORT = 3000,
+  STOP_WAIT_MS = 10,
+  // The stop sequence gives up when the device stops consuming (the clock
+  // stands still for half a second) or after five seconds in all.
+  STOP_STALL_PASSES = 50,
+  STOP_MAX_PASSES = 500,
+};
+
+void music_load(void) {
+  if (!g_game.sound_enabled) return;
+  int title_bytes = 0, table_bytes = 0, stream_bytes = 0;
+  const uint8_t* title = load_data("qorvel_title_3.ogg", &title_bytes);
+  const uint8_t* table = load_data("merged_data.txt", &table_bytes);
+  const uint8_t* stream = load_data("merged.ogg", &stream_bytes);
+  music_load_from_memory(title, title_bytes, table, table_bytes, stream, stream_bytes);
+}
+
+void music_load_from_memory(const uint8_t* title, int title_bytes, const uint8_t* table,
+                            int table_bytes, const uint8_t* stream, int stream_bytes) {
+  MusicState& m = music;
+  m.title_frames = 0;
+  if (title && title_bytes > 0) {
+    int channels = 0;
+    short* pcm = 0;
+    int frames = vorbis_decode_all_from_memory(title, title_bytes, &channels, &pcm);
+    if (frames > 0 && pcm) {
+      m.title_pcm = (int16_t*)pcm;
+      m.title_frames = frames;
+      m.title_channels = channels;
+    } else {
+      free(pcm);
+    }
+  }
+  // The clock does not move before the first update, so start-up time spent
+  // since audio_init (this decode included) comes out of the head start.
+  uint32_t t = audio_clock() + TITLE_HEAD_START;
+  if (m.title_frames > 0)
+    voice_schedule(m.title_pcm, m.title_frames, 1, (uint8_t)m.title_channels, 0.0f, t,
+                   (uint32_t)m.title_frames, 1.0f, 0, 0, 0, 0.75f, 0.0f, MUSIC_KEY);
+  m.music_time = t + (uint32_t)m.title_frames + TITLE_GAP;
+  if (table && table_bytes > 0) music_read_track_table(table, table_bytes);
+  music_decoder_start(stream, stream_bytes);
+  music_set_playlist(playlist_title, PLAYLIST_TITLE_COUNT, PLAYLIST_TITLE_LOOP);
+}
+
+// Five decimal integers with the leniency of "%d": leading blanks and a sign.
+static int parse_row(const char* line, TrackRow* row_out) {
+  long values[5];
+  const char* p = line;
+  for (int i = 0; i < 5; ++i) {
+    char* end = 0;
+    long v = strtol(p, &end, 10);
+    if (end == p || v < INT_MIN || v > INT_MAX) return 0;
+    values[i] = v;
+    p = end;
+  }
+  *row_out = {(int32_t)values[0], (int32_t)values[1], (int32_t)values[2], (int32_t)values[3],
+              (int32_t)values[4]};
+  return 1;
+}
+
+void music_read_track_table(const uint8_t* text, int bytes) {
+  MusicState& m = music;
+  // A private NUL-terminated copy: the archive entry stays untouched, and a
+  // table without a final line end keeps its last digit.
+  char* copy = (char*)malloc((size_t)bytes + 1);
+  if (!copy) return;
+  memcpy(copy, text, (size_t)bytes);
+  copy[bytes] = 0;
+  int lines = 0;
+  char** pieces = split_text(copy, "\r\n", &lines);
+  free(copy);
+  if (!pieces) return;
+  for (int i = 0; i < lines; ++i) {
+    TrackRow row;
+    if (!parse_row(pieces[i], &row)) continue;  // fewer than five numbers
+    int before = array_count(m.tracks);
+    TrackRow* grown = array_push(m.tracks);
+    if (!grown || array_count(grown) == before) break;  // out of memory: keep what we have
+    m.tracks = grown;
+    m.tracks[before] = row;
+  }
+  free(pieces);
+}
+
+void music_update(void) {
+  if (!g_game.sound_enabled) return;
+  audio_update(4000);
+  music_fill();
+}
+
+void music_fill(void) {
+  MusicState& m = music;
+  for (int step = 0; step < FILL_MAX_STEPS && m.music_time < audio_clock() + FILL_REACH; ++step) {
+    if (!m.playlist || m.playlist_count <= 0) return;
+    if (m.playlist_pos >= m.playlist_count || m.playlist_pos < 0) m.playlist_pos = 0;
+    if (!music_schedule_track(m.playlist[m.playlist_pos])) return;
+    m.playlist_pos += 1;
+    if (m.playlist_pos >= m.playlist_count) m.playlist_pos = m.playlist_loop;
+  }
+}
+
+int music_schedule_track(int id) {
+  MusicState& m = music;
+  int count = array_count(m.tracks);
+  if (count == 0) return 0;
+  const TrackRow* row = 0;
+  for (int i = 0; i < count && !row; ++i)
+    if (m.tracks[i].id == id) row = &m.tracks[i];
+  if (!row) return 1;  // not in the table: skipped, the grid stays
+  // A row that can never lie inside the stream is skipped like a missing id
+  // rather than stalling the music for good.
+  if (row->start < 0 || row->length <= 0) return 1;
+  int64_t end = (int64_t)row->start + row->length;
+  if (end > m.music_decoded.load(std::memory_order_acquire)) {
+    if (m.decode_done.load(std::memory_order_acquire) &&
+        end > m.music_decoded.load(std::memory_order_acquire))
+      return 1;
+    m.music_time = audio_clock() + STALL_PUSH;
+    return 0;
+  }
+  voice_schedule(m.music_pcm + 2 * (int64_t)row->start, row->length, 1, 2, 0.0f,
+                 m.music_time - (uint32_t)row->lead, (uint32_t)row->length, 1.0f, 0, 0, 0, 1.0f,
+                 0.0f, MUSIC_KEY);
+  m.music_time += (uint32_t)row->advance;
+  return 1;
+}
+
+void music_set_playlist(const int* list, int count, int loop_index) {
+  MusicState& m = music;
+  if (list == m.playlist && count == m.playlist_count) return;  // keeps its position
+  m.playlist = list;
+  m.playlist_count = count;
+  m.playlist_pos = 0;
+  m.playlist_loop = loop_index;
+}
+
+void audio_stop(int long_fade) {
+  MusicState& m = music;
+  // The decoder stops between two blocks; thread_terminate waits for that.
+  if (m.decoder_thread) {
+    thread_terminate(m.decoder_thread);
+    m.decoder_thread = 0;
+  }
+  music_decode_inline = 0;
+  voice_release(MUSIC_KEY, 1, 0, long_fade ? STOP_FADE_LONG : STOP_FADE_SHORT);
+  // Sound cues still playing are let finish, but a device that has stopped
+  // consuming must not keep the program from ending.
+  uint32_t last_clock = audio_clock();
+  int still = 0;
+  for (int pass = 0; audio_output.open && voice_count() > 0 && pass < STOP_MAX_PASSES; ++pass) {
+    uint32_t clock = audio_update(4000);
+    if (voice_count() == 0) break;
+    if (clock == last_clock) {
+      if (++still >= STOP_STALL_PASSES) break;
+    } else {
+      still = 0;
+      last_clock = clock;
+    }
+    platform_sleep_ms(STOP_WAIT_MS);
+  }
+  audio_shutdown();
+}
