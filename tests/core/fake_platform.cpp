@@ -40,6 +40,12 @@ int platform_present(int, int, const uint32_t* pixels, int, int, int, int fullsc
   return 1;
 }
 
+// The shell's present, reduced to a count (the frame driver's last step).
+void present_frame(int, int, const uint32_t* pixels, int, int, int) {
+  g_fake.presents++;
+  if (pixels) g_fake.last_present_first_pixel = pixels[0];
+}
+
 int platform_sound_open(int, int) { return 0; }
 void platform_sound_close(void) {}
 int platform_sound_cursors(int* play, int* write) {

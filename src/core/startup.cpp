@@ -1,0 +1,80 @@
+// Start-up: the saved position, the archive, the random tables in their fixed
+// order of draws (noise tables, noise sound, wave table), every image, sound,
+// the creatures and the two frame images. The generators are never seeded
+// from the clock, so every run looks and sounds the same.
+#include <stdio.h>
+#include <string.h>
+
+#include "audio/audio.h"
+#include "audio/music.h"
+#include "core/archive.h"
+#include "core/bitmap_load.h"
+#include "core/fatal.h"
+#include "core/game.h"
+#include "core/game_state.h"
+#include "core/noise_tables.h"
+#include "core/save.h"
+#include "core/tables.h"
+#include "sim/creature.h"
+
+// The sizes of everything else are taken from these two, so the game cannot
+// go on without them.
+static Bitmap* load_required(const char* name) {
+  Bitmap* bitmap = bitmap_load(name);
+  if (!bitmap) fatal_message("Couldn't find data file");
+  return bitmap;
+}
+
+static void load_images(void) {
+  g_game.avatar = load_required("avatar.png");
+  g_game.avatar_frame = bitmap_new(g_game.avatar->width, g_game.avatar->height);
+  if (!g_game.avatar_frame) out_of_memory();
+  memset(g_game.avatar_frame->pixels, 0,
+         (size_t)g_game.avatar->width * (size_t)g_game.avatar->height);
+  g_game.blob = bitmap_load("blob.png");
+  g_game.blob2 = bitmap_load("blob2.png");
+  for (int k = 0; k < 40; k++) {
+    char name[] = "cr00.png";
+    name[2] = (char)('0' + k / 10);
+    name[3] = (char)('0' + k % 10);
+    g_game.sprites[k] = bitmap_load(name);
+  }
+  g_game.titles[1] = load_required("title.png");
+  g_game.titles[2] = bitmap_load("title_1.png");
+  g_game.titles[3] = bitmap_load("title_2.png");
+}
+
+void startup(const char* executable_path) {
+  save_read();
+  g_game.game_state = save_is_valid(&g_game.save) ? 2 : 1;
+
+  if (ARCHIVE_MODE && !archive_open("packed.dat") &&
+      !(executable_path && archive_open(executable_path)))
+    fatal_message("Couldn't find data file");
+
+  if (!noise_tables_build() || !noise_sound_build()) out_of_memory();
+  wave_table_build();
+
+  load_images();
+
+  if (g_game.sound_enabled) {
+    if (audio_init(8000, 0.03f, 264600)) {
+      music_load();
+    } else {
+      g_game.sound_enabled = 0;
+    }
+  }
+
+  g_game.body_mask = bitmap_half_mask(g_game.avatar, 16);
+  g_game.feet_mask = bitmap_half_mask(g_game.avatar, 1);
+  if (!g_game.body_mask || !g_game.feet_mask) out_of_memory();
+
+  creatures_init();
+
+  int width = g_game.titles[1]->width, height = g_game.titles[1]->height;
+  g_game.work_bitmap = bitmap_new(width, height);
+  g_game.output_image = output_image_new(width, height);
+  if (!g_game.work_bitmap || !g_game.output_image) out_of_memory();
+  memset(g_game.work_bitmap->pixels, 0, (size_t)width * (size_t)height);
+  g_game.draw_target = g_game.work_bitmap;
+}
