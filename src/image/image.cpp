@@ -132,7 +132,7 @@ struct ImageFormat {
 
 // Dispatch order matters: TGA's test is weak and must come last.
 static const ImageFormat IMAGE_FORMATS[] = {
-    // {jpeg_test, jpeg_load},
+    {jpeg_test, jpeg_load},
     {png_test, png_load},
     {bmp_test, bmp_load},
     {tga_test, tga_load},

@@ -1,0 +1,695 @@
+// Baseline sequential JPEG (Huffman, 8-bit): grey and YCbCr with sampling
+// factors 1..4. Blocks are decoded straight into full component planes; the
+// chroma upsampling and colour conversion then run row by row into the result,
+// so no upsampled plane is ever stored. Entropy decoding reads through a 64-bit
+// buffer with a 9-bit lookahead that also resolves short AC run/value pairs.
+#include <stdlib.h>
+#include <string.h>
+
+#include "image/image.h"
+#include "image/image_internal.h"
+
+enum {
+  JPEG_MARKER_NONE = 0xff,
+  JPEG_FAST_BITS = 9,
+  JPEG_FAST_SIZE = 1 << JPEG_FAST_BITS,
+  JPEG_MAX_COMPONENTS = 3,
+};
+
+enum : int {
+  MARKER_SOI = 0xd8,
+  MARKER_EOI = 0xd9,
+  MARKER_SOS = 0xda,
+  MARKER_DQT = 0xdb,
+  MARKER_DRI = 0xdd,
+  MARKER_DHT = 0xc4,
+  MARKER_SOF0 = 0xc0,
+  MARKER_SOF1 = 0xc1,
+  MARKER_SOF2 = 0xc2,
+  MARKER_COM = 0xfe,
+};
+
+struct JpegHuffman {
+  uint8_t fast[JPEG_FAST_SIZE];  // symbol index for codes of up to 9 bits, 255 = longer
+  uint16_t code[256];
+  uint8_t values[256];
+  uint8_t size[257];             // code size per symbol index, 0-terminated
+  uint32_t maxcode[18];          // per length: one past the last code, left-aligned to 16 bits; [17] sentinel
+  int delta[17];                 // per length: symbol index minus code
+};
+
+struct JpegComponent {
+  int id;            // 0..255
+  int h, v;          // sampling factors 1..4
+  int tq;            // quantisation table 0..3
+  int hd, ha;        // DC and AC tables 0..3 for the current scan
+  int dc_pred;       // kept within int16 range
+  int x, y;          // plane size in pixels
+  int w2, h2;        // plane buffer size: whole MCUs
+  uint8_t* plane;    // w2 × h2 samples
+};
+
+struct Jpeg {
+  ImageContext* ctx;
+  JpegHuffman huff_dc[4];
+  JpegHuffman huff_ac[4];
+  int32_t fast_ac[4][JPEG_FAST_SIZE];  // value << 8 | run << 4 | total bits, 0 = not resolvable
+  uint16_t dequant[4][64];             // natural order
+  int width, height;                   // 1..65535
+  int comp_count;                      // 1 or 3
+  JpegComponent comp[JPEG_MAX_COMPONENTS];
+  int hmax, vmax;
+  int mcu_w, mcu_h, mcus_x, mcus_y;
+  int scan_n;                          // components in the current scan: 1..4
+  int order[4];                        // frame component index per scan component
+  uint64_t bits;                       // entropy bits, next bit in bit 63
+  int bit_count;                       // valid bits in `bits`
+  bool no_more;                        // a marker ended the entropy data: append zeros
+  int marker;                          // pending marker, JPEG_MARKER_NONE if none
+  int restart_interval;                // 0 = none
+  int todo;                            // MCUs until the next restart
+};
+
+// Zigzag position -> natural position, with 15 extra entries so that a run
+// carried past 63 stores harmlessly into coefficient 63.
+static const uint8_t ZIGZAG[64 + 15] = {
+    0,  1,  8,  16, 9,  2,  3,  10, 17, 24, 32, 25, 18, 11, 4,  5,  12, 19, 26, 33,
+    40, 48, 41, 34, 27, 20, 13, 6,  7,  14, 21, 28, 35, 42, 49, 56, 57, 50, 43, 36,
+    29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54,
+    47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
+
+static bool jpeg_fail(Jpeg* j, const char* reason) { return image_fail(j->ctx, reason); }
+
+int jpeg_test(ImageContext* ctx) {
+  ImageSource* s = &ctx->source;
+  if (source_get8(s) != 0xff) return 0;
+  int m = source_get8(s);
+  while (m == 0xff) m = source_get8(s);
+  return m == MARKER_SOI;
+}
+
+static void huffman_clear(JpegHuffman* h) {
+  memset(h, 0, sizeof *h);
+  memset(h->fast, 255, sizeof h->fast);
+  h->maxcode[17] = 0xffffffffu;
+}
+
+static bool huffman_build(Jpeg* j, JpegHuffman* h, const int* counts) {
+  int k = 0;
+  for (int i = 0; i < 16; ++i)
+    for (int n = 0; n < counts[i]; ++n) h->size[k++] = (uint8_t)(i + 1);
+  h->size[k] = 0;
+  int code = 0;
+  k = 0;
+  for (int len = 1; len <= 16; ++len) {
+    h->delta[len] = k - code;
+    if (h->size[k] == len) {
+      while (h->size[k] == len) h->code[k++] = (uint16_t)code++;
+      if (code - 1 >= (1 << len)) return jpeg_fail(j, "bad code lengths");
+    }
+    h->maxcode[len] = (uint32_t)code << (16 - len);
+    code <<= 1;
+  }
+  h->maxcode[17] = 0xffffffffu;
+  memset(h->fast, 255, sizeof h->fast);
+  for (int i = 0; i < k; ++i) {
+    int s = h->size[i];
+    if (s <= JPEG_FAST_BITS) {
+      int c = h->code[i] << (JPEG_FAST_BITS - s);
+      int m = 1 << (JPEG_FAST_BITS - s);
+      for (int n = 0; n < m; ++n) h->fast[c + n] = (uint8_t)i;
+    }
+  }
+  return true;
+}
+
+// For each 9-bit lookahead whose AC code and magnitude bits both fit, the
+// coefficient, the zero run before it and the bits they take together.
+static void build_fast_ac(int32_t* fast_ac, const JpegHuffman* h) {
+  for (int i = 0; i < JPEG_FAST_SIZE; ++i) {
+    fast_ac[i] = 0;
+    int idx = h->fast[i];
+    if (idx == 255) continue;
+    int rs = h->values[idx];
+    int run = rs >> 4, mag = rs & 15, len = h->size[idx];
+    if (!mag || len + mag > JPEG_FAST_BITS) continue;
+    int v = (i << len) & (JPEG_FAST_SIZE - 1);
+    v >>= JPEG_FAST_BITS - mag;
+    if (v < (1 << (mag - 1))) v -= (1 << mag) - 1;
+    fast_ac[i] = v * 256 + run * 16 + len + mag;
+  }
+}
+
+static void jpeg_refill(Jpeg* j) {
+  ImageSource* s = &j->ctx->source;
+  while (j->bit_count <= 56) {
+    int b = 0;
+    if (!j->no_more) {
+      b = source_get8(s);
+      if (b == 0xff) {
+        int c = source_get8(s);
+        while (c == 0xff) c = source_get8(s);  // fill bytes before a marker
+        if (c != 0) {
+          j->marker = c;
+          j->no_more = true;
+          b = 0;
+        }
+      }
+    }
+    j->bits |= (uint64_t)b << (56 - j->bit_count);
+    j->bit_count += 8;
+  }
+}
+
+// Decodes one Huffman symbol, or -1 for a code the table does not hold.
+static inline int jpeg_decode(Jpeg* j, const JpegHuffman* h) {
+  if (j->bit_count < 16) jpeg_refill(j);
+  int k = h->fast[j->bits >> (64 - JPEG_FAST_BITS)];
+  if (k < 255) {
+    int s = h->size[k];
+    j->bits <<= s;
+    j->bit_count -= s;
+    return h->values[k];
+  }
+  uint32_t top = (uint32_t)(j->bits >> 48);
+  int len = JPEG_FAST_BITS + 1;
+  while (top >= h->maxcode[len]) ++len;
+  if (len == 17) return -1;
+  int idx = (int)(top >> (16 - len)) + h->delta[len];
+  if (idx < 0 || idx > 255) return -1;
+  j->bits <<= len;
+  j->bit_count -= len;
+  return h->values[idx];
+}
+
+// Receives n (1..16) bits and applies T.81 EXTEND.
+static inline int jpeg_extend_receive(Jpeg* j, int n) {
+  if (j->bit_count < n) jpeg_refill(j);
+  int v = (int)(j->bits >> (64 - n));
+  j->bits <<= n;
+  j->bit_count -= n;
+  if (v < (1 << (n - 1))) v -= (1 << n) - 1;
+  return v;
+}
+
+static inline uint8_t clamp255(int x) { return (uint8_t)(x < 0 ? 0 : x > 255 ? 255 : x); }
+
+// One 1-D pass of the integer IDCT (constants are value × 4096). 64-bit so
+// that no coefficient pattern, however hostile, overflows.
+#define IDCT_1D(s0, s1, s2, s3, s4, s5, s6, s7)                     \
+  int64_t p1 = ((s2) + (s6)) * 2217;                                \
+  int64_t e2 = p1 - (s6) * 7567;                                    \
+  int64_t e3 = p1 + (s2) * 3135;                                    \
+  int64_t e0 = ((s0) + (s4)) * 4096;                                \
+  int64_t e1 = ((s0) - (s4)) * 4096;                                \
+  int64_t x0 = e0 + e3, x3 = e0 - e3, x1 = e1 + e2, x2 = e1 - e2;   \
+  int64_t p5 = ((s7) + (s5) + (s3) + (s1)) * 4816;                  \
+  int64_t q1 = p5 - ((s7) + (s1)) * 3685;                           \
+  int64_t q2 = p5 - ((s5) + (s3)) * 10497;                          \
+  int64_t q3 = -((s7) + (s3)) * 8034;                               \
+  int64_t q4 = -((s5) + (s1)) * 1597;                               \
+  int64_t o0 = (s7) * 1223 + q1 + q3;                               \
+  int64_t o1 = (s5) * 8410 + q2 + q4;                               \
+  int64_t o2 = (s3) * 12586 + q2 + q3;                              \
+  int64_t o3 = (s1) * 6149 + q1 + q4;
+
+static void jpeg_idct(const int16_t* coef, const uint16_t* q, uint8_t* out, int stride) {
+  int32_t tmp[64];
+  for (int c = 0; c < 8; ++c) {
+    const int16_t* d = coef + c;
+    int32_t* t = tmp + c;
+    if (!(d[8] | d[16] | d[24] | d[32] | d[40] | d[48] | d[56])) {
+      int32_t dc = d[0] * q[c] * 4;
+      for (int r = 0; r < 8; ++r) t[8 * r] = dc;
+      continue;
+    }
+    int64_t s0 = d[0] * q[c], s1 = d[8] * q[8 + c], s2 = d[16] * q[16 + c], s3 = d[24] * q[24 + c];
+    int64_t s4 = d[32] * q[32 + c], s5 = d[40] * q[40 + c], s6 = d[48] * q[48 + c], s7 = d[56] * q[56 + c];
+    IDCT_1D(s0, s1, s2, s3, s4, s5, s6, s7)
+    t[0] = (int32_t)((x0 + o3 + 512) >> 10);
+    t[56] = (int32_t)((x0 - o3 + 512) >> 10);
+    t[8] = (int32_t)((x1 + o2 + 512) >> 10);
+    t[48] = (int32_t)((x1 - o2 + 512) >> 10);
+    t[16] = (int32_t)((x2 + o1 + 512) >> 10);
+    t[40] = (int32_t)((x2 - o1 + 512) >> 10);
+    t[24] = (int32_t)((x3 + o0 + 512) >> 10);
+    t[32] = (int32_t)((x3 - o0 + 512) >> 10);
+  }
+  for (int r = 0; r < 8; ++r, out += stride) {
+    const int32_t* t = tmp + 8 * r;
+    int64_t s0 = t[0], s1 = t[1], s2 = t[2], s3 = t[3], s4 = t[4], s5 = t[5], s6 = t[6], s7 = t[7];
+    IDCT_1D(s0, s1, s2, s3, s4, s5, s6, s7)
+    // 65536 rounds the 17-bit shift; 128 undoes the level shift.
+    out[0] = clamp255((int)((x0 + o3 + 65536) >> 17) + 128);
+    out[7] = clamp255((int)((x0 - o3 + 65536) >> 17) + 128);
+    out[1] = clamp255((int)((x1 + o2 + 65536) >> 17) + 128);
+    out[6] = clamp255((int)((x1 - o2 + 65536) >> 17) + 128);
+    out[2] = clamp255((int)((x2 + o1 + 65536) >> 17) + 128);
+    out[5] = clamp255((int)((x2 - o1 + 65536) >> 17) + 128);
+    out[3] = clamp255((int)((x3 + o0 + 65536) >> 17) + 128);
+    out[4] = clamp255((int)((x3 - o0 + 65536) >> 17) + 128);
+  }
+}
+
+// Decodes one block and writes its samples at `out`.
+static bool jpeg_decode_block(Jpeg* j, JpegComponent* c, uint8_t* out, int stride) {
+  const JpegHuffman* hdc = &j->huff_dc[c->hd];
+  const JpegHuffman* hac = &j->huff_ac[c->ha];
+  const int32_t* fast_ac = j->fast_ac[c->ha];
+  int16_t coef[64];
+  memset(coef, 0, sizeof coef);
+  int t = jpeg_decode(j, hdc);
+  if (t < 0 || t > 16) return jpeg_fail(j, "bad huffman code");
+  int diff = t ? jpeg_extend_receive(j, t) : 0;
+  c->dc_pred = (int16_t)(c->dc_pred + diff);  // wraps only for nonsense data
+  coef[0] = (int16_t)c->dc_pred;
+  bool any_ac = false;
+  int k = 1;
+  do {
+    if (j->bit_count < 16) jpeg_refill(j);
+    int32_t f = fast_ac[j->bits >> (64 - JPEG_FAST_BITS)];
+    if (f) {
+      k += (f >> 4) & 15;
+      int n = f & 15;
+      j->bits <<= n;
+      j->bit_count -= n;
+      coef[ZIGZAG[k++]] = (int16_t)(f >> 8);
+      any_ac = true;
+      continue;
+    }
+    int rs = jpeg_decode(j, hac);
+    if (rs < 0) return jpeg_fail(j, "bad huffman code");
+    int s = rs & 15, r = rs >> 4;
+    if (s == 0) {
+      if (rs != 0xf0) break;  // end of block
+      k += 16;
+    } else {
+      k += r;
+      coef[ZIGZAG[k++]] = (int16_t)jpeg_extend_receive(j, s);
+      any_ac = true;
+    }
+  } while (k < 64);
+  const uint16_t* q = j->dequant[c->tq];
+  if (!any_ac) {
+    // Both passes of a DC-only block reduce to one value.
+    uint8_t v = clamp255((int)(((int64_t)coef[0] * q[0] * 16384 + 65536) >> 17) + 128);
+    for (int r = 0; r < 8; ++r) memset(out + r * stride, v, 8);
+    return true;
+  }
+  jpeg_idct(coef, q, out, stride);
+  return true;
+}
+
+static void jpeg_reset(Jpeg* j) {
+  j->bits = 0;
+  j->bit_count = 0;
+  j->no_more = false;
+  j->marker = JPEG_MARKER_NONE;
+  for (int i = 0; i < j->comp_count; ++i) j->comp[i].dc_pred = 0;
+  j->todo = j->restart_interval ? j->restart_interval : 0x7fffffff;
+}
+
+// After each MCU: at the end of a restart interval either an RST marker lets
+// decoding go on, or anything else ends the scan (without failing).
+static bool jpeg_restart_due(Jpeg* j, bool* scan_over) {
+  if (--j->todo > 0) return true;
+  if (j->bit_count < 24) jpeg_refill(j);
+  if (j->marker < 0xd0 || j->marker > 0xd7) {
+    *scan_over = true;
+    return true;
+  }
+  jpeg_reset(j);
+  return true;
+}
+
+static bool jpeg_decode_scan(Jpeg* j) {
+  jpeg_reset(j);
+  bool over = false;
+  if (j->scan_n == 1) {
+    JpegComponent* c = &j->comp[j->order[0]];
+    int bw = (c->x + 7) >> 3, bh = (c->y + 7) >> 3;
+    for (int by = 0; by < bh && !over; ++by) {
+      for (int bx = 0; bx < bw && !over; ++bx) {
+        if (!jpeg_decode_block(j, c, c->plane + (size_t)by * 8 * c->w2 + bx * 8, c->w2)) return false;
+        jpeg_restart_due(j, &over);
+      }
+    }
+    return true;
+  }
+  for (int my = 0; my < j->mcus_y && !over; ++my) {
+    for (int mx = 0; mx < j->mcus_x && !over; ++mx) {
+      for (int k = 0; k < j->scan_n; ++k) {
+        JpegComponent* c = &j->comp[j->order[k]];
+        for (int y = 0; y < c->v; ++y) {
+          for (int x = 0; x < c->h; ++x) {
+            int px = (mx * c->h + x) * 8, py = (my * c->v + y) * 8;
+            if (!jpeg_decode_block(j, c, c->plane + (size_t)py * c->w2 + px, c->w2)) return false;
+          }
+        }
+      }
+      jpeg_restart_due(j, &over);
+    }
+  }
+  return true;
+}
+
+static int jpeg_get_marker(Jpeg* j) {
+  if (j->marker != JPEG_MARKER_NONE) {
+    int m = j->marker;
+    j->marker = JPEG_MARKER_NONE;
+    return m;
+  }
+  ImageSource* s = &j->ctx->source;
+  int x = source_get8(s);
+  if (x != 0xff) return JPEG_MARKER_NONE;
+  while (x == 0xff) x = source_get8(s);
+  return x;
+}
+
+static bool jpeg_read_dht(Jpeg* j) {
+  ImageSource* s = &j->ctx->source;
+  int left = source_get16be(s) - 2;
+  while (left > 0) {
+    int q = source_get8(s);
+    int tc = q >> 4, th = q & 15;
+    if (tc > 1 || th > 3) return jpeg_fail(j, "bad DHT header");
+    int counts[16], total = 0;
+    for (int i = 0; i < 16; ++i) total += counts[i] = source_get8(s);
+    if (total > 256) return jpeg_fail(j, "bad DHT header");  // more symbols than a table holds
+    left -= 17;
+    JpegHuffman* h = tc == 0 ? &j->huff_dc[th] : &j->huff_ac[th];
+    if (!huffman_build(j, h, counts)) return false;
+    for (int i = 0; i < total; ++i) h->values[i] = (uint8_t)source_get8(s);
+    if (tc != 0) build_fast_ac(j->fast_ac[th], h);
+    left -= total;
+  }
+  return left == 0;
+}
+
+static bool jpeg_read_dqt(Jpeg* j) {
+  ImageSource* s = &j->ctx->source;
+  int left = source_get16be(s) - 2;
+  while (left > 0) {
+    int q = source_get8(s);
+    if (q >> 4) return jpeg_fail(j, "bad DQT type");
+    if ((q & 15) > 3) return jpeg_fail(j, "bad DQT table");
+    for (int i = 0; i < 64; ++i) j->dequant[q & 15][ZIGZAG[i]] = (uint16_t)source_get8(s);
+    left -= 65;
+  }
+  return left == 0;
+}
+
+static bool jpeg_process_marker(Jpeg* j, int m) {
+  ImageSource* s = &j->ctx->source;
+  switch (m) {
+    case JPEG_MARKER_NONE:
+      return jpeg_fail(j, "expected marker");
+    case MARKER_SOF2:
+      return jpeg_fail(j, "progressive jpeg");
+    case MARKER_DHT:
+      return jpeg_read_dht(j);
+    case MARKER_DQT:
+      return jpeg_read_dqt(j);
+    case MARKER_DRI:
+      if (source_get16be(s) != 4) return jpeg_fail(j, "bad DRI len");
+      j->restart_interval = source_get16be(s);
+      return true;
+    default:
+      if ((m >= 0xe0 && m <= 0xef) || m == MARKER_COM) {
+        source_skip(s, source_get16be(s) - 2);
+        return true;
+      }
+      // Arithmetic-coded frames get a reason of their own; other kinds fail bare.
+      if (m == 0xc9 || m == 0xca || m == 0xcb || m == 0xcd || m == 0xce || m == 0xcf)
+        return jpeg_fail(j, "arithmetic jpeg");
+      return false;
+  }
+}
+
+static bool jpeg_read_sof(Jpeg* j) {
+  ImageSource* s = &j->ctx->source;
+  int len = source_get16be(s);
+  if (len < 11) return jpeg_fail(j, "bad SOF len");
+  if (source_get8(s) != 8) return jpeg_fail(j, "only 8-bit");
+  j->height = source_get16be(s);
+  if (j->height == 0) return jpeg_fail(j, "no header height");
+  j->width = source_get16be(s);
+  if (j->width == 0) return jpeg_fail(j, "0 width");
+  j->comp_count = source_get8(s);
+  if (j->comp_count != 1 && j->comp_count != 3) return jpeg_fail(j, "bad component count");
+  if (len != 8 + 3 * j->comp_count) return jpeg_fail(j, "bad SOF len");
+  j->hmax = j->vmax = 1;
+  for (int i = 0; i < j->comp_count; ++i) {
+    JpegComponent* c = &j->comp[i];
+    c->id = source_get8(s);
+    if (c->id != i + 1 && c->id != i) return jpeg_fail(j, "bad component ID");
+    int q = source_get8(s);
+    c->h = q >> 4;
+    if (c->h < 1 || c->h > 4) return jpeg_fail(j, "bad H");
+    c->v = q & 15;
+    if (c->v < 1 || c->v > 4) return jpeg_fail(j, "bad V");
+    c->tq = source_get8(s);
+    if (c->tq > 3) return jpeg_fail(j, "bad TQ");
+    if (c->h > j->hmax) j->hmax = c->h;
+    if (c->v > j->vmax) j->vmax = c->v;
+  }
+  if ((1u << 30) / (unsigned)j->width / (unsigned)j->comp_count < (unsigned)j->height)
+    return jpeg_fail(j, "too large");
+  if (!image_pixels_allowed(j->ctx, j->width, j->height)) return false;
+  j->mcu_w = j->hmax * 8;
+  j->mcu_h = j->vmax * 8;
+  j->mcus_x = (j->width + j->mcu_w - 1) / j->mcu_w;
+  j->mcus_y = (j->height + j->mcu_h - 1) / j->mcu_h;
+  for (int i = 0; i < j->comp_count; ++i) {
+    JpegComponent* c = &j->comp[i];
+    c->x = (j->width * c->h + j->hmax - 1) / j->hmax;
+    c->y = (j->height * c->v + j->vmax - 1) / j->vmax;
+    c->w2 = j->mcus_x * c->h * 8;
+    c->h2 = j->mcus_y * c->v * 8;
+    // Zeroed, so a component that no scan covers reads as 0 instead of garbage.
+    c->plane = (uint8_t*)calloc((size_t)c->w2, (size_t)c->h2);
+    if (!c->plane) return jpeg_fail(j, "outofmem");
+  }
+  return true;
+}
+
+static bool jpeg_read_sos(Jpeg* j) {
+  ImageSource* s = &j->ctx->source;
+  int len = source_get16be(s);
+  j->scan_n = source_get8(s);
+  if (j->scan_n < 1 || j->scan_n > 4 || j->scan_n > j->comp_count) return jpeg_fail(j, "bad SOS component count");
+  if (len != 6 + 2 * j->scan_n) return jpeg_fail(j, "bad SOS len");
+  for (int i = 0; i < j->scan_n; ++i) {
+    int id = source_get8(s), q = source_get8(s);
+    int which = -1;
+    for (int k = 0; k < j->comp_count; ++k)
+      if (j->comp[k].id == id) which = k;
+    if (which < 0) return false;
+    JpegComponent* c = &j->comp[which];
+    c->hd = q >> 4;
+    if (c->hd > 3) return jpeg_fail(j, "bad DC huff");
+    c->ha = q & 15;
+    if (c->ha > 3) return jpeg_fail(j, "bad AC huff");
+    j->order[i] = which;
+  }
+  int ss = source_get8(s);
+  source_get8(s);  // spectral end, not examined
+  int ah_al = source_get8(s);
+  if (ss != 0 || ah_al != 0) return jpeg_fail(j, "bad SOS");
+  return true;
+}
+
+// Reads the header up to the frame, then every scan up to EOI.
+static bool jpeg_decode_image(Jpeg* j) {
+  ImageSource* s = &j->ctx->source;
+  j->marker = JPEG_MARKER_NONE;
+  if (jpeg_get_marker(j) != MARKER_SOI) return jpeg_fail(j, "no SOI");
+  int m = jpeg_get_marker(j);
+  while (m != MARKER_SOF0 && m != MARKER_SOF1) {
+    if (!jpeg_process_marker(j, m)) return false;
+    m = jpeg_get_marker(j);
+    while (m == JPEG_MARKER_NONE) {
+      if (source_at_end(s)) return jpeg_fail(j, "no SOF");
+      m = jpeg_get_marker(j);
+    }
+  }
+  if (!jpeg_read_sof(j)) return false;
+  for (m = jpeg_get_marker(j); m != MARKER_EOI; m = jpeg_get_marker(j)) {
+    if (m == MARKER_SOS) {
+      if (!jpeg_read_sos(j) || !jpeg_decode_scan(j)) return false;
+      // The entropy reader may stop short of the next marker (padding bits,
+      // stray bytes): move on to it.
+      if (j->marker == JPEG_MARKER_NONE) {
+        while (!source_at_end(s)) {
+          if (source_get8(s) != 0xff) continue;
+          int c = source_get8(s);
+          while (c == 0xff) c = source_get8(s);
+          if (c != 0) {
+            j->marker = c;
+            break;
+          }
+        }
+      }
+    } else if (!jpeg_process_marker(j, m)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Produces row `y` of a component upsampled to the full image grid into `out`
+// (or returns a pointer straight into the plane when no upsampling is needed).
+static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y, uint8_t* out) {
+  const int w = c->x, h = c->y;
+  const size_t stride = (size_t)c->w2;
+  if (kind == 0) return c->plane + (size_t)y * stride;
+  if (kind == 1) {  // horizontal 2×
+    const uint8_t* in = c->plane + (size_t)y * stride;
+    if (w == 1) {
+      out[0] = out[1] = in[0];
+      return out;
+    }
+    out[0] = in[0];
+    out[1] = (uint8_t)((3 * in[0] + in[1]) >> 2);
+    for (int i = 1; i < w - 1; ++i) {
+      int n = 3 * in[i];
+      out[2 * i] = (uint8_t)((n + in[i - 1]) >> 2);
+      out[2 * i + 1] = (uint8_t)((n + in[i + 1]) >> 2);
+    }
+    out[2 * w - 2] = (uint8_t)((3 * in[w - 1] + in[w - 2]) >> 2);
+    out[2 * w - 1] = in[w - 1];
+    return out;
+  }
+  if (kind == 2) {  // vertical 2×
+    int i = y >> 1;
+    const uint8_t* near = c->plane + (size_t)i * stride;
+    int other = (y & 1) ? (i + 1 < h ? i + 1 : i) : (i > 0 ? i - 1 : i);
+    const uint8_t* far = c->plane + (size_t)other * stride;
+    for (int x = 0; x < w; ++x) out[x] = (uint8_t)((3 * near[x] + far[x]) >> 2);
+    return out;
+  }
+  // 2 × 2: the outermost output rows and columns copy the nearest sample.
+  int near_row, far_row;
+  if (y == 0 || y == 2 * h - 1) {
+    const uint8_t* in = c->plane + (size_t)(y == 0 ? 0 : h - 1) * stride;
+    for (int x = 0; x < w; ++x) out[2 * x] = out[2 * x + 1] = in[x];
+    return out;
+  }
+  int i = (y - 1) >> 1;
+  near_row = (y & 1) ? i : i + 1;
+  far_row = (y & 1) ? i + 1 : i;
+  const uint8_t* n = c->plane + (size_t)near_row * stride;
+  const uint8_t* f = c->plane + (size_t)far_row * stride;
+  out[0] = n[0];
+  for (int x = 0; x < w - 1; ++x) {
+    out[2 * x + 1] = (uint8_t)((9 * n[x] + 3 * n[x + 1] + 3 * f[x] + f[x + 1]) >> 4);
+    out[2 * x + 2] = (uint8_t)((9 * n[x + 1] + 3 * n[x] + 3 * f[x + 1] + f[x]) >> 4);
+  }
+  out[2 * w - 1] = n[w - 1];
+  return out;
+}
+
+static void ycbcr_row(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, int w, int n) {
+  for (int x = 0; x < w; ++x) {
+    int yy = (y[x] << 16) + 32768;
+    int b = cb[x] - 128, r = cr[x] - 128;
+    out[0] = clamp255((yy + 91881 * r) >> 16);
+    out[1] = clamp255((yy - 46802 * r - 22554 * b) >> 16);
+    out[2] = clamp255((yy + 116130 * b) >> 16);
+    if (n == 4) out[3] = 255;
+    out += n;
+  }
+}
+
+static uint8_t* jpeg_output(Jpeg* j, int n) {
+  uint8_t* image = image_alloc_pixels(j->ctx, j->width, j->height, n, 1);
+  if (!image) return nullptr;
+  const int planes = n <= 2 ? 1 : j->comp_count;
+  int kind[JPEG_MAX_COMPONENTS];
+  uint8_t* rows[JPEG_MAX_COMPONENTS] = {nullptr, nullptr, nullptr};
+  bool ok = true;
+  for (int i = 0; i < planes; ++i) {
+    const JpegComponent* c = &j->comp[i];
+    if (c->h == j->hmax && c->v == j->vmax) {
+      kind[i] = 0;
+    } else if (c->h * 2 == j->hmax && c->v == j->vmax) {
+      kind[i] = 1;
+    } else if (c->h == j->hmax && c->v * 2 == j->vmax) {
+      kind[i] = 2;
+    } else if (c->h * 2 == j->hmax && c->v * 2 == j->vmax) {
+      kind[i] = 3;
+    } else {
+      ok = jpeg_fail(j, "uncommon H or V");
+      break;
+    }
+    if (kind[i]) {
+      rows[i] = (uint8_t*)malloc((size_t)c->x * 2 + 3);
+      if (!rows[i]) {
+        ok = jpeg_fail(j, "outofmem");
+        break;
+      }
+    }
+  }
+  if (ok) {
+    const size_t stride = (size_t)j->width * n;
+    for (int y = 0; y < j->height; ++y) {
+      uint8_t* out = image + y * stride;
+      const uint8_t* ly = jpeg_upsample_row(&j->comp[0], kind[0], y, rows[0]);
+      if (n <= 2) {
+        if (n == 1) {
+          memcpy(out, ly, (size_t)j->width);
+        } else {
+          for (int x = 0; x < j->width; ++x) {
+            out[2 * x] = ly[x];
+            out[2 * x + 1] = 255;
+          }
+        }
+      } else if (j->comp_count == 3) {
+        const uint8_t* cb = jpeg_upsample_row(&j->comp[1], kind[1], y, rows[1]);
+        const uint8_t* cr = jpeg_upsample_row(&j->comp[2], kind[2], y, rows[2]);
+        ycbcr_row(ly, cb, cr, out, j->width, n);
+      } else {
+        for (int x = 0; x < j->width; ++x, out += n) {
+          out[0] = out[1] = out[2] = ly[x];
+          if (n == 4) out[3] = 255;
+        }
+      }
+    }
+  }
+  for (int i = 0; i < JPEG_MAX_COMPONENTS; ++i) free(rows[i]);
+  if (!ok) {
+    free(image);
+    return nullptr;
+  }
+  return image;
+}
+
+uint8_t* jpeg_load(ImageContext* ctx, int32_t* w, int32_t* h, int32_t* comp, int req_comp) {
+  if (req_comp < 0 || req_comp > 4) {
+    image_fail(ctx, "bad req_comp");
+    return nullptr;
+  }
+  Jpeg* j = (Jpeg*)calloc(1, sizeof(Jpeg));
+  if (!j) {
+    image_fail(ctx, "outofmem");
+    return nullptr;
+  }
+  j->ctx = ctx;
+  for (int i = 0; i < 4; ++i) {
+    huffman_clear(&j->huff_dc[i]);
+    huffman_clear(&j->huff_ac[i]);
+  }
+  uint8_t* image = nullptr;
+  if (jpeg_decode_image(j)) {
+    int n = req_comp ? req_comp : j->comp_count;
+    image = jpeg_output(j, n);
+    if (image) {
+      *w = j->width;
+      *h = j->height;
+      *comp = j->comp_count;
+    }
+  }
+  for (int i = 0; i < JPEG_MAX_COMPONENTS; ++i) free(j->comp[i].plane);
+  free(j);
+  return image;
+}
