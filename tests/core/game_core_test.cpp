@@ -607,6 +607,38 @@ TEST_F(GameCore, PaletteShuffleScheduleOfTheLastRooms) {
   EXPECT_EQ(frame_palette_swaps(29, 24), 0);
 }
 
+// The same schedule as run_frame applies it: room 29 never touches the
+// Palette between its 16th frames, room 35 shuffles on (nearly) every frame.
+TEST_F(GameCore, RunFrameShufflesOnTheRoomSchedule) {
+  enter_play(1, 300, 300);
+  palette_reset();
+  g_game.room_number = 29;
+  g_game.frame_counter = 0;
+  int changed = 0;
+  for (int frame = 0; frame < 256; frame++) {
+    uint32_t before[256];
+    memcpy(before, g_game.palette, sizeof before);
+    run_frame(1.0f / 60.0f, 0);
+    bool differs = memcmp(before, g_game.palette, sizeof before) != 0;
+    if (g_game.frame_counter % 16 != 0) {
+      ASSERT_FALSE(differs) << "frame_counter " << g_game.frame_counter;
+    }
+    changed += differs;
+  }
+  EXPECT_GE(changed, 3);  // of 16 swaps, about half visible
+  g_game.room_number = 35;
+  changed = 0;
+  for (int frame = 0; frame < 32; frame++) {
+    uint32_t before[256];
+    memcpy(before, g_game.palette, sizeof before);
+    run_frame(1.0f / 60.0f, 0);
+    changed += memcmp(before, g_game.palette, sizeof before) != 0;
+  }
+  // Half the swaps exchange two entries of one colour and change nothing.
+  EXPECT_GE(changed, 6);
+  EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
+}
+
 TEST_F(GameCore, RoomEffectsOfRooms38To40) {
   palette_reset();
   g_game.room_number = 38;
