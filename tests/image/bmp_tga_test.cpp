@@ -1,0 +1,318 @@
+// BMP and TGA files built byte by byte for each variant the decoders read,
+// plus each refusal and the bounds they must keep on hostile headers.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "image/image.h"
+
+namespace {
+
+struct Decoded {
+  uint8_t* pixels = nullptr;
+  int32_t w = -1, h = -1, comp = -1;
+  ~Decoded() { free(pixels); }
+};
+
+void decode(const std::vector<uint8_t>& file, int req, Decoded* d) {
+  d->pixels = image_load_from_memory(file.data(), (int32_t)file.size(), &d->w, &d->h, &d->comp, req);
+}
+
+std::string refusal(const std::vector<uint8_t>& file, int req = 4) {
+  Decoded d;
+  decode(file, req, &d);
+  return d.pixels ? "(decoded)" : image_failure_reason();
+}
+
+struct Bytes {
+  std::vector<uint8_t> v;
+  Bytes& u8(int x) {
+    v.push_back((uint8_t)x);
+    return *this;
+  }
+  Bytes& u16(int x) { return u8(x & 255).u8((x >> 8) & 255); }
+  Bytes& u32(uint32_t x) { return u16((int)(x & 0xffff)).u16((int)(x >> 16)); }
+  Bytes& raw(std::initializer_list<int> xs) {
+    for (int x : xs) u8(x);
+    return *this;
+  }
+};
+
+// File header + 40/56/108-byte info header; the data offset covers the
+// header, extra bytes (masks) and the palette.
+Bytes bmp_header(int header_size, int32_t w, int32_t h, int bpp, uint32_t compression, int extra, int palette_bytes) {
+  Bytes b;
+  uint32_t offset = 14 + (uint32_t)header_size + (uint32_t)extra + (uint32_t)palette_bytes;
+  b.u8('B').u8('M').u32(0).u16(0).u16(0).u32(offset).u32((uint32_t)header_size);
+  if (header_size == 12) {
+    b.u16(w).u16(h).u16(1).u16(bpp);
+    return b;
+  }
+  b.u32((uint32_t)w).u32((uint32_t)h).u16(1).u16(bpp).u32(compression).u32(0).u32(0).u32(0).u32(0).u32(0);
+  return b;
+}
+
+TEST(BmpDecode, TwentyFourBitBottomUpWithRowPadding) {
+  // Width 3: 9 bytes per row, padded to 12. The first stored row is the bottom.
+  Bytes b = bmp_header(40, 3, 2, 24, 0, 0, 0);
+  b.raw({1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0});        // bottom row (B, G, R)
+  b.raw({10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}); // top row
+  Decoded d;
+  decode(b.v, 3, &d);
+  ASSERT_NE(d.pixels, nullptr) << image_failure_reason();
+  EXPECT_EQ(d.w, 3);
+  EXPECT_EQ(d.h, 2);
+  EXPECT_EQ(d.comp, 3);
+  const uint8_t want[] = {12, 11, 10, 15, 14, 13, 18, 17, 16, 3, 2, 1, 6, 5, 4, 9, 8, 7};
+  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
+}
+
+TEST(BmpDecode, SixteenBitDefaultAndBitfieldMasks) {
+  Bytes b = bmp_header(40, 2, 1, 16, 0, 0, 0);
+  b.u16(0x7fff).u16(0x7c00);  // white, pure red in 5-5-5
+  Decoded d;
+  decode(b.v, 3, &d);
+  ASSERT_NE(d.pixels, nullptr) << image_failure_reason();
+  const uint8_t want[] = {255, 255, 255, 255, 0, 0};
+  EXPECT_EQ(0, memcmp(d.pixels, want, 6));
+  // 5-6-5 bit fields: the 6-bit green maximum widens to 255; 0x0400 is green 32.
+  Bytes f = bmp_header(40, 2, 1, 16, 3, 12, 0);
+  f.u32(0xf800).u32(0x07e0).u32(0x001f);
+  f.u16(0x07e0).u16(0x0400);
+  Decoded g;
+  decode(f.v, 3, &g);
+  ASSERT_NE(g.pixels, nullptr) << image_failure_reason();
+  EXPECT_EQ(g.pixels[0], 0);
+  EXPECT_EQ(g.pixels[1], 255);
+  EXPECT_EQ(g.pixels[4], 130);  // 32 << 2 = 128, plus its top two bits repeated
+}
+
+TEST(BmpDecode, ThirtyTwoBitWithAlphaMaskAndTopDown) {
+  Bytes b = bmp_header(108, 2, -2, 32, 3, 0, 0);
+  b.u32(0x00ff0000).u32(0x0000ff00).u32(0x000000ff).u32(0xff000000).u32(0);
+  for (int i = 0; i < 12; ++i) b.u32(0);
+  b.raw({1, 2, 3, 4, 5, 6, 7, 8});      // top row: B G R A
+  b.raw({9, 10, 11, 12, 13, 14, 15, 16});
+  Decoded d;
+  decode(b.v, 0, &d);
+  ASSERT_NE(d.pixels, nullptr) << image_failure_reason();
+  EXPECT_EQ(d.comp, 4);
+  const uint8_t want[] = {3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12, 15, 14, 13, 16};
+  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
+  // Without masks 32-bit means X8R8G8B8 and no alpha.
+  Bytes x = bmp_header(40, 1, 1, 32, 0, 0, 0);
+  x.raw({1, 2, 3, 99});
+  Decoded e;
+  decode(x.v, 0, &e);
+  ASSERT_NE(e.pixels, nullptr);
+  EXPECT_EQ(e.comp, 3);
+  const uint8_t want_x[] = {3, 2, 1};
+  EXPECT_EQ(0, memcmp(e.pixels, want_x, 3));
+}
+
+TEST(BmpDecode, PaletteImagesOfFourAndEightBits) {
+  // 8-bit, 2 entries, top-down (not flipped); index 7 has no entry: opaque black.
+  Bytes b = bmp_header(40, 3, -2, 8, 0, 0, 8);
+  b.raw({10, 20, 30, 0, 40, 50, 60, 0});
+  b.raw({0, 1, 7, 0});
+  b.raw({1, 1, 0, 0});
+  Decoded d;
+  decode(b.v, 4, &d);
+  ASSERT_NE(d.pixels, nullptr) << image_failure_reason();
+  const uint8_t want[] = {30, 20, 10, 255, 60, 50, 40, 255, 0, 0, 0, 255,
+                          60, 50, 40, 255, 60, 50, 40, 255, 30, 20, 10, 255};
+  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
+  // 4-bit, odd width 3, bottom-up, high nibble first.
+  Bytes f = bmp_header(40, 3, 2, 4, 0, 0, 8);
+  f.raw({10, 20, 30, 0, 40, 50, 60, 0});
+  f.raw({0x01, 0x00, 0, 0});  // bottom: 0 1 0
+  f.raw({0x11, 0x10, 0, 0});  // top: 1 1 1
+  Decoded g;
+  decode(f.v, 3, &g);
+  ASSERT_NE(g.pixels, nullptr) << image_failure_reason();
+  const uint8_t want4[] = {60, 50, 40, 60, 50, 40, 60, 50, 40, 30, 20, 10, 60, 50, 40, 30, 20, 10};
+  EXPECT_EQ(0, memcmp(g.pixels, want4, sizeof want4));
+  // Core header with 3-byte palette entries.
+  Bytes c = bmp_header(12, 1, 1, 8, 0, 0, 6);
+  c.raw({1, 2, 3, 4, 5, 6});
+  c.raw({1, 0, 0, 0});
+  Decoded e;
+  decode(c.v, 3, &e);
+  ASSERT_NE(e.pixels, nullptr) << image_failure_reason();
+  const uint8_t want_core[] = {6, 5, 4};
+  EXPECT_EQ(0, memcmp(e.pixels, want_core, 3));
+}
+
+TEST(BmpDecode, Refusals) {
+  EXPECT_EQ(refusal(bmp_header(40, 1, 1, 1, 0, 0, 8).v), "monochrome");
+  EXPECT_EQ(refusal(bmp_header(40, 1, 1, 8, 1, 0, 8).v), "BMP RLE");
+  EXPECT_EQ(refusal(bmp_header(40, 1, 1, 4, 2, 0, 8).v), "BMP RLE");
+  Bytes planes = bmp_header(40, 1, 1, 24, 0, 0, 0);
+  planes.v[26] = 2;
+  EXPECT_EQ(refusal(planes.v), "bad BMP");
+  EXPECT_EQ(refusal(bmp_header(40, 1, 1, 16, 5, 0, 0).v), "bad BMP");
+  Bytes equal = bmp_header(40, 1, 1, 16, 3, 12, 0);
+  equal.u32(0xff).u32(0xff).u32(0xff).u16(0);
+  EXPECT_EQ(refusal(equal.v), "bad BMP");
+  EXPECT_EQ(refusal(bmp_header(40, 1, 1, 8, 0, 0, 0).v), "invalid");           // no palette
+  EXPECT_EQ(refusal(bmp_header(40, 1, 1, 8, 0, 0, 257 * 4).v), "invalid");     // too many entries
+  EXPECT_EQ(refusal(bmp_header(40, 1, 1, 2, 0, 0, 16).v), "bad bpp");
+  Bytes masks = bmp_header(108, 1, 1, 16, 3, 0, 0);
+  for (int i = 0; i < 17; ++i) masks.u32(0);
+  EXPECT_EQ(refusal(masks.v), "bad masks");
+  // Header sizes other than 12, 40, 56 and 108 are not BMP to the dispatcher.
+  Bytes other = bmp_header(40, 1, 1, 24, 0, 0, 0);
+  other.v[14] = 64;
+  EXPECT_EQ(refusal(other.v), "unknown image type");
+}
+
+TEST(BmpDecode, HugeDimensionsAreRefusedBeforeAllocating) {
+  // Regression: width × height × components must be checked for overflow.
+  EXPECT_EQ(refusal(bmp_header(40, 0x7fffffff, 0x7fffffff, 24, 0, 0, 0).v), "too large");
+  EXPECT_EQ(refusal(bmp_header(40, 65536, 65536, 32, 0, 0, 0).v), "too large");
+  EXPECT_EQ(refusal(bmp_header(40, 1, (int32_t)0x80000000, 24, 0, 0, 0).v), "too large");
+  EXPECT_EQ(refusal(bmp_header(40, 0, 5, 24, 0, 0, 0).v), "bad BMP");
+}
+
+Bytes tga_header(int map_type, int type, int map_len, int map_bits, int w, int h, int bpp, int desc) {
+  Bytes b;
+  b.u8(0).u8(map_type).u8(type).u16(0).u16(map_len).u8(map_bits).u16(0).u16(0).u16(w).u16(h).u8(bpp).u8(desc);
+  return b;
+}
+
+TEST(TgaDecode, RawTrueColourBottomUpAndTopDown) {
+  Bytes b = tga_header(0, 2, 0, 0, 2, 2, 24, 0);
+  b.raw({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});  // bottom row first
+  Decoded d;
+  decode(b.v, 3, &d);
+  ASSERT_NE(d.pixels, nullptr);
+  const uint8_t want[] = {9, 8, 7, 12, 11, 10, 3, 2, 1, 6, 5, 4};
+  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
+  Bytes t = tga_header(0, 2, 0, 0, 1, 2, 32, 32);  // bit 5: top-down
+  t.raw({1, 2, 3, 4, 5, 6, 7, 8});
+  Decoded e;
+  decode(t.v, 0, &e);
+  ASSERT_NE(e.pixels, nullptr);
+  EXPECT_EQ(e.comp, 4);
+  const uint8_t want32[] = {3, 2, 1, 4, 7, 6, 5, 8};
+  EXPECT_EQ(0, memcmp(e.pixels, want32, sizeof want32));
+}
+
+TEST(TgaDecode, RunLengthPacketsRepeatOnePixel) {
+  Bytes b = tga_header(0, 10, 0, 0, 5, 1, 24, 32);
+  b.raw({0x83, 1, 2, 3});     // repeat packet: four copies
+  b.raw({0x00, 4, 5, 6});     // raw packet: one pixel
+  Decoded d;
+  decode(b.v, 3, &d);
+  ASSERT_NE(d.pixels, nullptr);
+  const uint8_t want[] = {3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1, 6, 5, 4};
+  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
+}
+
+TEST(TgaDecode, GreyAndGreyAlpha) {
+  Bytes b = tga_header(0, 3, 0, 0, 2, 1, 8, 32);
+  b.raw({7, 200});
+  Decoded d;
+  decode(b.v, 3, &d);
+  ASSERT_NE(d.pixels, nullptr);
+  const uint8_t want[] = {7, 7, 7, 200, 200, 200};
+  EXPECT_EQ(0, memcmp(d.pixels, want, 6));
+  EXPECT_EQ(d.comp, 1);
+  Bytes r = tga_header(0, 11, 0, 0, 3, 1, 16, 32);
+  r.raw({0x82, 9, 100});
+  Decoded e;
+  decode(r.v, 0, &e);
+  ASSERT_NE(e.pixels, nullptr);
+  EXPECT_EQ(e.comp, 2);
+  const uint8_t want2[] = {9, 100, 9, 100, 9, 100};
+  EXPECT_EQ(0, memcmp(e.pixels, want2, 6));
+}
+
+TEST(TgaDecode, ColourMappedWithIndexPastTheMap) {
+  // Two 24-bit entries; index 5 falls back to entry 0.
+  Bytes b = tga_header(1, 1, 2, 24, 3, 1, 8, 32);
+  b.raw({1, 2, 3, 4, 5, 6});
+  b.raw({1, 0, 5});
+  Decoded d;
+  decode(b.v, 4, &d);
+  ASSERT_NE(d.pixels, nullptr);
+  const uint8_t want[] = {6, 5, 4, 255, 3, 2, 1, 255, 3, 2, 1, 255};
+  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
+  EXPECT_EQ(d.comp, 3);
+  // Run-length colour-mapped.
+  Bytes r = tga_header(1, 9, 2, 24, 3, 1, 8, 32);
+  r.raw({1, 2, 3, 4, 5, 6});
+  r.raw({0x82, 1});
+  Decoded e;
+  decode(r.v, 3, &e);
+  ASSERT_NE(e.pixels, nullptr);
+  const uint8_t want_rle[] = {6, 5, 4, 6, 5, 4, 6, 5, 4};
+  EXPECT_EQ(0, memcmp(e.pixels, want_rle, sizeof want_rle));
+}
+
+TEST(TgaDecode, PaletteAndHeadersStayInBounds) {
+  // Regression: a colour map longer than the file must not be read past the input.
+  Bytes b = tga_header(1, 1, 60000, 32, 2, 2, 8, 0);
+  b.raw({0, 0, 0, 0});
+  Decoded d;
+  decode(b.v, 4, &d);
+  EXPECT_EQ(d.pixels, nullptr);
+  EXPECT_EQ(d.w, 2);  // TGA hands out its header once accepted
+  // An empty colour map: every index falls back to a zero entry 0.
+  Bytes e = tga_header(1, 1, 0, 24, 2, 1, 8, 32);
+  e.raw({3, 9});
+  Decoded z;
+  decode(e.v, 3, &z);
+  ASSERT_NE(z.pixels, nullptr);
+  const uint8_t zeros[6] = {0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(0, memcmp(z.pixels, zeros, 6));
+  // Colour-map entry sizes that are not whole components are refused.
+  Bytes odd = tga_header(1, 1, 2, 15, 1, 1, 8, 32);
+  odd.raw({1, 2, 3, 4, 0});
+  Decoded o;
+  decode(odd.v, 4, &o);
+  EXPECT_EQ(o.pixels, nullptr);
+  // Headers the test refuses are "unknown image type".
+  EXPECT_EQ(refusal(tga_header(0, 2, 0, 0, 0, 1, 24, 0).v), "unknown image type");
+  EXPECT_EQ(refusal(tga_header(0, 4, 0, 0, 1, 1, 24, 0).v), "unknown image type");
+  EXPECT_EQ(refusal(tga_header(0, 2, 0, 0, 1, 1, 12, 0).v), "unknown image type");
+  EXPECT_EQ(refusal(tga_header(2, 2, 0, 0, 1, 1, 24, 0).v), "unknown image type");
+}
+
+TEST(TgaDecode, TruncatedPixelsReadAsZeros) {
+  Bytes b = tga_header(0, 2, 0, 0, 2, 1, 24, 32);
+  b.raw({1, 2, 3});
+  Decoded d;
+  decode(b.v, 3, &d);
+  ASSERT_NE(d.pixels, nullptr);
+  const uint8_t want[] = {3, 2, 1, 0, 0, 0};
+  EXPECT_EQ(0, memcmp(d.pixels, want, 6));
+}
+
+TEST(ImageConvert, EveryPairFollowsTheTable) {
+  // One RGBA pixel (255, 0, 0, 7) and one grey+alpha pixel (9, 8).
+  uint8_t* p = (uint8_t*)malloc(4);
+  memcpy(p, "\xff\x00\x00\x07", 4);
+  p = image_convert_components(p, 1, 1, 4, 2);
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p[0], 76);
+  EXPECT_EQ(p[1], 7);
+  p = image_convert_components(p, 1, 1, 2, 4);
+  const uint8_t want[] = {76, 76, 76, 7};
+  EXPECT_EQ(0, memcmp(p, want, 4));
+  p = image_convert_components(p, 1, 1, 4, 3);
+  p = image_convert_components(p, 1, 1, 3, 2);
+  EXPECT_EQ(p[1], 255);
+  p = image_convert_components(p, 1, 1, 2, 1);
+  p = image_convert_components(p, 1, 1, 1, 4);
+  const uint8_t want_back[] = {76, 76, 76, 255};
+  EXPECT_EQ(0, memcmp(p, want_back, 4));
+  uint8_t* same = image_convert_components(p, 1, 1, 4, 4);
+  EXPECT_EQ(same, p);
+  free(same);
+}
+
+}  // namespace
