@@ -2,12 +2,19 @@
 // do anything; the other platform calls exist so that the test links.
 #include "fake_sound_device.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+
+#include <thread>
 
 #include "platform/platform.h"
 
 FakeSoundDevice fake_sound;
+
+// Only the test's own thread moves the cursors; the music decoder thread also
+// sleeps through the platform and must not touch the device.
+static const std::thread::id fake_main_thread = std::this_thread::get_id();
 
 static int fake_initial_lead = 300;
 
@@ -85,6 +92,7 @@ int platform_sound_write(int byte_offset, int byte_count, const void* source) {
 
 double platform_clock_seconds(void) { return 0.0; }
 void platform_sleep_ms(int milliseconds) {
+  if (std::this_thread::get_id() != fake_main_thread) return;
   fake_sound.sleep_calls += 1;
   fake_sound_advance(fake_sound.frames_per_ms * milliseconds);
 }
@@ -98,6 +106,8 @@ int platform_display_open_fullscreen(void) { return 0; }
 int platform_present(int, int, const uint32_t*, int, int, int, int) { return 1; }
 int platform_store_read(const char*, const char*, void*, int) { return 0; }
 int platform_store_write(const char*, const char*, const void*, int) { return 0; }
-void platform_message_box(const char*, const char*) {}
+void platform_message_box(const char* caption, const char* text) {
+  fprintf(stderr, "%s: %s\n", caption, text);
+}
 [[noreturn]] void platform_exit(int exit_code) { exit(exit_code); }
 int platform_executable_path(char*, int) { return 0; }
