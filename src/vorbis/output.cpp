@@ -23,17 +23,7 @@ const uint8_t POSITION_MASKS[7][6] = {
      MONO | LEFT | RIGHT},
 };
 
-// x * 32768 clamped, then rounded to the nearest integer with ties to even:
-// adding 1.5 * 2^23 leaves the integer in the low mantissa bits.
-inline short to_s16(float x) {
-  float v = x * 32768.0f;
-  v = v > 32767.0f ? 32767.0f : v;
-  v = v < -32768.0f ? -32768.0f : v;
-  float shifted = v + 12582912.0f;
-  int32_t bits;
-  memcpy(&bits, &shifted, sizeof bits);
-  return (short)(bits - 0x4B400000);
-}
+inline short to_s16(float x) { return vorbis_float_to_s16(x); }
 
 int needs_mix(int wanted, int decoded) {
   return !(wanted == decoded || wanted > 2 || decoded > 6);

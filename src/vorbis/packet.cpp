@@ -153,6 +153,11 @@ int vorbis_finish_frame(VorbisDecoder* d, int length, int left_start, int right_
   return std::min(right_start, length) - left_start;
 }
 
+// Frames come out centre to centre, as Vorbis defines them: when a long block
+// is followed by a short one, its finished stretch beyond the centre waits in
+// the lead buffer and opens the next frame. That keeps each frame equal to one
+// packet's worth of the stream, so trimming the final packet to the last
+// granule position cuts exactly what the reference decoder cuts.
 int vorbis_decode_frame(VorbisDecoder* d) {
   d->valid_start = d->valid_end = 0;
   int length, left_start, right_start;
@@ -162,51 +167,49 @@ int vorbis_decode_frame(VorbisDecoder* d) {
   }
   const int n = d->current_n;
   const int priming = d->previous_length == 0;
-  int count = vorbis_finish_frame(d, length, left_start, right_start);
+  vorbis_finish_frame(d, length, left_start, right_start);
   // Granule positions beyond 2^62 are nonsense; clamping keeps the sums finite.
   const uint64_t raw_granule = d->packet_granule;
   const int64_t granule =
       raw_granule > ((uint64_t)1 << 62) ? ((int64_t)1 << 62) : (int64_t)raw_granule;
-  const int has_granule = raw_granule != ~(uint64_t)0;
-  const int known = d->packet_has_granule && has_granule;
+  const int known = d->packet_has_granule && raw_granule != ~(uint64_t)0;
+
+  const int centre = n / 2;
+  const int body_end = std::min(right_start, centre);
+  const int old_lead = priming ? 0 : d->lead_samples;
+  const int new_lead = std::max(0, right_start - centre);
+  const int quarter = d->blocksize[1] / 4;
+  float* const* leads = d->lead_buffer;
+  const int old_at = d->lead_half * quarter, new_at = (1 - d->lead_half) * quarter;
+  for (int c = 0; c < d->channels; ++c)
+    memcpy(leads[c] + new_at, d->channel_buffer[c] + centre, sizeof(float) * new_lead);
+  d->lead_samples = new_lead;
+  d->lead_half = 1 - d->lead_half;
 
   if (priming) {
-    // Nothing comes out of the first block, except the flat stretch between its
-    // centre and the next block's overlap when a short block follows a long one.
-    int lead = right_start - n / 2;
-    d->lead_samples = lead;
-    int stash = d->blocksize[1] / 4;
-    for (int c = 0; c < d->channels; ++c)
-      memcpy(d->overlap[c] + stash, d->channel_buffer[c] + n / 2, sizeof(float) * lead);
     d->position = known ? granule : 0;
     if (known && d->packet_on_last_page) d->finished = 1;
     return 0;
   }
 
   int start = left_start;
-  if (d->lead_samples > 0) {
-    int lead = d->lead_samples;
-    int stash = d->blocksize[1] / 4;
+  int count = body_end - left_start;
+  if (old_lead > 0) {
     for (int c = 0; c < d->channels; ++c) {
       float* buffer = d->channel_buffer[c];
-      memmove(buffer + lead, buffer + left_start, sizeof(float) * count);
-      memcpy(buffer, d->overlap[c] + stash, sizeof(float) * lead);
+      memmove(buffer + old_lead, buffer + left_start, sizeof(float) * count);
+      memcpy(buffer, leads[c] + old_at, sizeof(float) * old_lead);
     }
     start = 0;
-    count += lead;
-    d->lead_samples = 0;
+    count += old_lead;
   }
-  if (d->packet_on_last_page && has_granule) {
+  if (known && d->packet_on_last_page) {
     // The last page's granule position is where the stream really ends.
     int64_t allowed = granule - d->position;
     if (allowed < count) count = (int)std::max<int64_t>(0, allowed);
+    d->finished = 1;
   }
-  if (known && !d->packet_on_last_page) {
-    d->position = granule + (right_start - n / 2);
-  } else {
-    d->position += count;
-  }
-  if (known && d->packet_on_last_page) d->finished = 1;
+  d->position = known ? granule : d->position + count;
   d->valid_start = start;
   d->valid_end = start + count;
   return count;

@@ -269,7 +269,9 @@ int allocate_buffers(VorbisDecoder* d) {
     d->channel_buffer[c] = (float*)vorbis_alloc(d, (int64_t)n * sizeof(float));
     d->overlap[c] = (float*)vorbis_alloc(d, (int64_t)n / 2 * sizeof(float));
     d->floor_y[c] = (int16_t*)vorbis_alloc(d, (int64_t)(d->max_floor_values + 1) * 2);
-    if (!d->channel_buffer[c] || !d->overlap[c] || !d->floor_y[c]) return 0;
+    d->lead_buffer[c] = (float*)vorbis_alloc(d, (int64_t)n / 2 * sizeof(float));
+    if (!d->channel_buffer[c] || !d->overlap[c] || !d->floor_y[c] || !d->lead_buffer[c])
+      return 0;
   }
   d->fft_scratch = (float*)vorbis_alloc(d, (int64_t)n / 2 * sizeof(float));
   d->class_words = (uint8_t*)vorbis_alloc(d, d->max_partitions + 1);

@@ -157,6 +157,7 @@ struct VorbisDecoder {
   float* overlap[VORBIS_MAX_CHANNELS];         // long block size / 2 floats
   int16_t* floor_y[VORBIS_MAX_CHANNELS];       // max_floor_values
   float* outputs[VORBIS_MAX_CHANNELS];         // output pointers of the latest frame
+  float* lead_buffer[VORBIS_MAX_CHANNELS];     // two halves of long block size / 4 floats
   float* fft_scratch;       // long block size / 2 floats
   uint8_t* class_words;     // channels * max_partitions classifications
   uint8_t* floor_step2;     // max_floor_values flags
@@ -165,7 +166,8 @@ struct VorbisDecoder {
   // overlap and sample position
   int previous_length;      // samples of saved overlap, 0 before the first block
   int current_n;            // block size of the latest packet
-  int lead_samples;         // finished samples of the priming block waiting to go out
+  int lead_samples;         // finished samples past the latest block's centre, waiting
+  int lead_half;            // which half of the lead buffers holds them (0, 1)
   int primed;               // the first packet has been decoded
   int finished;             // the last page has been handed out
   int64_t position;         // stream position of the end of what has been handed out
@@ -229,6 +231,19 @@ inline int vorbis_ilog(int64_t x) {
     x >>= 1;
   }
   return n;
+}
+
+// ---- output (output.cpp)
+// x * 32768 clamped, then rounded to the nearest integer with ties to even:
+// adding 1.5 * 2^23 leaves the integer in the low mantissa bits.
+inline short vorbis_float_to_s16(float x) {
+  float v = x * 32768.0f;
+  v = v > 32767.0f ? 32767.0f : v;
+  v = v < -32768.0f ? -32768.0f : v;
+  float shifted = v + 12582912.0f;
+  int32_t bits;
+  memcpy(&bits, &shifted, sizeof bits);
+  return (short)(bits - 0x4B400000);
 }
 
 // ---- codebooks (codebook.cpp)
