@@ -193,9 +193,14 @@ int main(int argc, char** argv) {
   }
   std::string title_error, merged_error;
   int title_ok = 0;
+  // The title is a stream of its own: silence after its fade keeps the codec's
+  // noise at the very end of the stream away from the last audible frames.
+  std::vector<float> title_stream = audio[0];
+  title_stream.resize(title_stream.size() + 2 * LAYOUT_END_PADDING, 0.0f);
   std::thread title_thread([&]() {
-    title_ok = encode_ogg(opt.out_dir + "/qorvel_title_3.ogg", audio[0].data(), score.title.length,
-                          score.rate, score.quality, TITLE_SERIAL, "title", &title_error);
+    title_ok = encode_ogg(opt.out_dir + "/qorvel_title_3.ogg", title_stream.data(),
+                          (long)title_stream.size() / 2, score.rate, score.quality, TITLE_SERIAL,
+                          "title", &title_error);
   });
   int merged_ok = encode_ogg(opt.out_dir + "/merged.ogg", stream.data(), stream_frames, score.rate,
                              score.quality, MERGED_SERIAL, "merged", &merged_error);
