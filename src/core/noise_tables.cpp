@@ -9,8 +9,13 @@
 #include "core/game_state.h"
 #include "support/random.h"
 
+static uint32_t g_tables_version = 0;
+
+uint32_t noise_tables_version(void) { return g_tables_version; }
+
 int noise_tables_build(void) {
   GameState& g = g_game;
+  g_tables_version++;
   if (!g.noise_bytes) g.noise_bytes = (uint8_t*)malloc(NOISE_BYTES_SIZE + NOISE_BYTES_TAIL);
   if (!g.random_words) g.random_words = (uint32_t*)malloc(sizeof(uint32_t) * RANDOM_WORDS_COUNT);
   if (!g.noise_bytes || !g.random_words) return 0;

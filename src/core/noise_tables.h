@@ -23,6 +23,10 @@ constexpr uint32_t PALETTE_WHITE_MARKED = 0xFFFFFFFFu;
 // or 0 when the tables cannot be allocated.
 int noise_tables_build(void);
 
+// Counts the builds of the tables, so caches derived from them (the
+// renderer's coloured copy) know when to start over.
+uint32_t noise_tables_version(void);
+
 // Entries 0..127 white and marked, 128..255 black.
 void palette_reset(void);
 

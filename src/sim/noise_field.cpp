@@ -1,12 +1,14 @@
 // Everything that depends on the frame is computed once, everything that
-// depends on the row once per row (17 row starts and one random draw), so the
-// per-pixel work is one scene byte, one row pointer, one noise byte and one
-// Palette entry. Offsets are added with 32-bit wrap-around; only their low 16
-// bits matter, and the noise table's tail makes a whole row safe to read from
+// depends on the row once per row (17 row starts and one random draw). The
+// Palette is applied once per frame to the whole noise table, so a pixel is a
+// copy from its class's row of colours, and a run of 8 pixels of one class is
+// a plain 32-byte copy. Offsets are added with 32-bit wrap-around; only their
+// low 16 bits matter, and the table's tail makes a whole row safe to read from
 // any start.
 #include "sim/noise_field.h"
 
 #include <stddef.h>
+#include <string.h>
 
 #include "core/game_state.h"
 #include "core/noise_tables.h"
@@ -29,6 +31,55 @@ struct FrameKeys {
   uint32_t a12, b12, a13, a14, a15, b15;
   uint32_t stream_a[8], stream_b[8];
 };
+
+// The noise table seen through the Palette (same layout, tail included), and
+// the Palette and table build it was made from. A working cache, not game
+// state: most frames swap just two Palette entries, so only the places holding
+// those two byte values are brought up to date.
+uint32_t g_noise_colours[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
+uint32_t g_cached_palette[PALETTE_SIZE];
+const uint8_t* g_cached_noise = nullptr;
+uint32_t g_cached_version = 0;
+
+const int MAX_PATCHED_VALUES = 4;  // more changed entries than this: redo all
+
+const uint64_t ONES = 0x0101010101010101ull;
+const uint64_t HIGHS = 0x8080808080808080ull;
+
+// Nonzero when some byte of x equals the byte repeated in `broadcast`.
+uint64_t has_byte(uint64_t x, uint64_t broadcast) {
+  uint64_t y = x ^ broadcast;
+  return (y - ONES) & ~y & HIGHS;
+}
+
+void refresh_noise_colours(const uint8_t* noise, const uint32_t* palette) {
+  uint64_t changed[MAX_PATCHED_VALUES];
+  int n_changed = 0;
+  bool full = g_cached_noise != noise || g_cached_version != noise_tables_version();
+  for (int v = 0; v < PALETTE_SIZE && !full; v++)
+    if (palette[v] != g_cached_palette[v]) {
+      if (n_changed == MAX_PATCHED_VALUES) full = true;
+      else changed[n_changed++] = ONES * (uint64_t)v;
+    }
+  if (full) {
+    for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_colours[i] = palette[noise[i]];
+  } else if (n_changed > 0) {
+    for (int i = 0; i < NOISE_BYTES_SIZE; i += 8) {
+      uint64_t block;
+      memcpy(&block, noise + i, 8);
+      uint64_t hit = 0;
+      for (int c = 0; c < n_changed; c++) hit |= has_byte(block, changed[c]);
+      if (hit)
+        for (int b = i; b < i + 8; b++) g_noise_colours[b] = palette[noise[b]];
+    }
+  } else {
+    return;
+  }
+  memcpy(g_noise_colours + NOISE_BYTES_SIZE, g_noise_colours, NOISE_BYTES_TAIL * sizeof(uint32_t));
+  memcpy(g_cached_palette, palette, sizeof(g_cached_palette));
+  g_cached_noise = noise;
+  g_cached_version = noise_tables_version();
+}
 
 uint32_t u32(int64_t v) { return (uint32_t)v; }
 
@@ -108,6 +159,34 @@ void set_layer_row(int cls, int32_t a, int32_t b) {
   g_game.layer_rows[cls] = g_game.noise_bytes + start;
 }
 
+// One row of the normal view, as runs of one class: rooms are large areas of
+// few classes, so a run is usually long and becomes one library copy (which
+// uses the widest stores the processor has); short runs go pixel by pixel.
+void render_row(uint32_t* dst, const uint8_t* src, int cols, const uint32_t* const rows[256]) {
+  const int short_run = 16;
+  int k = 0;
+  while (k < cols) {
+    uint8_t cls = src[k];
+    uint64_t same = ONES * cls;
+    int end = k + 1;
+    for (;;) {
+      uint64_t block;
+      if (end + 8 > cols) break;
+      memcpy(&block, src + end, 8);
+      if (block != same) break;
+      end += 8;
+    }
+    while (end < cols && src[end] == cls) end++;
+    const uint32_t* row = rows[cls];
+    if (end - k >= short_run) {
+      memcpy(dst + k, row + k, (size_t)(end - k) * sizeof(uint32_t));
+    } else {
+      for (int i = k; i < end; i++) dst[i] = row[i];
+    }
+    k = end;
+  }
+}
+
 void render_noise_field(OutputImage* image, const Bitmap* scene) {
   GameState& g = g_game;
   if (!image || !scene || !image->pixels || !scene->pixels || !g.noise_bytes || !g.random_words)
@@ -117,26 +196,29 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
   if (cols > NOISE_BYTES_TAIL) cols = NOISE_BYTES_TAIL;
   FrameKeys f = frame_keys();
 
-  // Local copies: the Palette cannot change under us, and bytes outside 0..16
-  // (never produced by the loader) read a fixed noise row instead of a wild
-  // pointer.
-  uint32_t colours[256];
-  const uint8_t* layer[256];
-  for (int i = 0; i < 256; i++) layer[i] = g.noise_bytes;
-  if (g.debug_view)
+  if (g.debug_view) {
+    uint32_t colours[256];
     debug_colours(colours);
-  else
-    for (int i = 0; i < 256; i++) colours[i] = g.palette[i];
+    for (int j = 0; j < rows; j++) {
+      set_rows_for(f, j);  // keeps the per-row random draws in step
+      const uint8_t* src = scene->pixels + (size_t)j * scene->width;
+      uint32_t* dst = image->pixels + (size_t)j * image->width;
+      for (int k = 0; k < cols; k++) dst[k] = colours[src[k]];
+    }
+    return;
+  }
 
+  const uint8_t* noise = g.noise_bytes;
+  refresh_noise_colours(noise, g.palette);
+
+  // Bytes outside 0..16 (never produced by the loader) read a fixed row
+  // instead of a wild pointer.
+  const uint32_t* colour_rows[256];
+  for (int i = 0; i < 256; i++) colour_rows[i] = g_noise_colours;
   for (int j = 0; j < rows; j++) {
     set_rows_for(f, j);
-    const uint8_t* src = scene->pixels + (size_t)j * scene->width;
-    uint32_t* dst = image->pixels + (size_t)j * image->width;
-    if (g.debug_view) {
-      for (int k = 0; k < cols; k++) dst[k] = colours[src[k]];
-      continue;
-    }
-    for (int c = 0; c < BITMAP_CLASS_COUNT; c++) layer[c] = g.layer_rows[c];
-    for (int k = 0; k < cols; k++) dst[k] = colours[layer[src[k]][k]];
+    for (int c = 0; c < BITMAP_CLASS_COUNT; c++) colour_rows[c] = g_noise_colours + (g.layer_rows[c] - noise);
+    render_row(image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
+               colour_rows);
   }
 }
