@@ -3,6 +3,7 @@
 # show moving noise (two screenshots about 2 s in differ, neither is one
 # flat colour) and Esc must end the process with exit status 0.
 # usage: sdl_e2e.sh EXECUTABLE WORKDIR [game options...]
+# With E2E_ARCHIVE_MAKER set, that program first writes WORKDIR/packed.dat.
 set -u
 exe=$1
 work=$2
@@ -12,6 +13,9 @@ if [ -z "${E2E_INSIDE_XVFB:-}" ]; then
 fi
 rm -rf "$work/e2e" && mkdir -p "$work/e2e/data" || exit 1
 cd "$work" || exit 1
+if [ -n "${E2E_ARCHIVE_MAKER:-}" ]; then
+  "$E2E_ARCHIVE_MAKER" "$work/packed.dat" || { echo "FAIL: cannot make packed.dat"; exit 1; }
+fi
 export XDG_DATA_HOME="$work/e2e/data"   # never touch the player's own save
 export SDL_AUDIODRIVER=dummy
 
