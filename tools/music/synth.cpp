@@ -167,6 +167,8 @@ void render_pad(const Instrument& in, float freq, float amp, double gate, const 
   env.init(in, gate, m.rate);
   double sub_phase = 0.0;
   float inv_rate = 1.0f / (float)m.rate;
+  // The sub-octave sine fades out between 50 and 35 Hz: below that it only eats headroom.
+  float sub_level = in.sub * std::clamp((0.5f * freq - 35.0f) / 15.0f, 0.0f, 1.0f);
   for (long i = 0; i < sp.count; i++) {
     float time = (float)((double)i + sp.frac) * inv_rate;
     float e = env.next();
@@ -188,8 +190,8 @@ void render_pad(const Instrument& in, float freq, float amp, double gate, const 
     float b, h;
     l = fl.run(l, &b, &h);
     r = fr.run(r, &b, &h);
-    if (in.sub > 0.0f) {
-      float s = in.sub * sine_cycles(sine, sub_phase);
+    if (sub_level > 0.0f) {
+      float s = sub_level * sine_cycles(sine, sub_phase);
       sub_phase += 0.5 * freq * inv_rate;
       l += s * sl;
       r += s * sr;
