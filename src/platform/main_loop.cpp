@@ -70,6 +70,7 @@ void shell_frame(ShellLoop* loop) {
   double wait = shell_wait_seconds(loop->frame_period, loop->display_available);
   // Without vsync a full-screen present returns at once, so it is paced
   // like a window.
+  loop->vsync = platform_display_vsync();  // a backend may find out it has none
   if (!g_game.fullscreen || g_game.app_inactive || !loop->vsync) {
     while (now - loop->previous < wait) {
       platform_sleep_ms(1);

@@ -64,7 +64,8 @@ int platform_display_refresh_hz(void);
 int platform_display_open(void);
 // Full-screen set-up on the window; returns 1 when full screen can be used.
 int platform_display_open_fullscreen(void);
-// 1 when a present waits for the display's refresh (vsync pacing).
+// 1 when a present waits for the display's refresh (vsync pacing). Asked
+// every frame: a backend that finds its presents do not wait turns it off.
 int platform_display_vsync(void);
 // Shows one image: width x height 32-bit pixels 0xXXRRGGBB, rows top first,
 // row_length pixels apart. Returns 0 when a full-screen present failed (the

@@ -104,6 +104,7 @@ void run_frame(float dt, int inactive) {
   g_fake_game.frame_dts.push_back(dt);
   g_fake_game.frame_inactive.push_back(inactive);
   g_fake.clock += g_fake_game.work_seconds;
+  if (frame == g_fake_game.vsync_lost_at_frame) g_fake.vsync = 0;
   if (frame == g_fake_game.inject_at_frame) g_fake.queue.push_back(g_fake_game.inject_event);
   if (frame + 1 == g_fake_game.quit_after_frames) platform_post_quit(g_fake_game.quit_code);
 }

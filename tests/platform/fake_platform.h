@@ -36,6 +36,7 @@ struct FakeGame {
   double work_seconds = 0.002;   // clock advance inside each run_frame
   int quit_after_frames = -1;    // posts a quit with quit_code after that many frames
   int quit_code = 0;
+  int vsync_lost_at_frame = -1;  // the backend finds its presents do not wait
   // Events pushed while frame n runs (as if they arrived during the frame).
   int inject_at_frame = -1;
   PlatformEvent inject_event = {};

@@ -192,6 +192,15 @@ TEST(ShellLoop, FullScreenWithoutVsyncIsPacedBySleeping) {
     EXPECT_GE(g_fake_game.frame_dts[i], 0.8f / 60 - 1e-6f);
 }
 
+TEST(ShellLoop, VsyncFoundMissingMidRunSwitchesToSleeping) {
+  fake_reset();
+  g_fake_game.vsync_lost_at_frame = 3;
+  g_fake_game.quit_after_frames = 8;
+  EXPECT_EQ(0, shell_main(""));
+  EXPECT_NEAR(0.002, g_fake_game.frame_dts[3], 1e-6);
+  for (size_t i = 4; i < 8; i++) EXPECT_GE(g_fake_game.frame_dts[i], 0.8f / 60 - 1e-6f);
+}
+
 TEST(ShellLoop, InactiveFramesRunPacedWithTheFlag) {
   fake_reset();
   PlatformEvent lost = {};

@@ -13,6 +13,8 @@ struct SdlBackend {
   SDL_Texture* texture;
   int texture_width, texture_height;
   int vsync;
+  int vsync_presents;        // presents timed so far while checking vsync
+  double vsync_check_start;  // clock at the first of them
   Uint32 quit_event;         // user event: a posted quit, code in user.code
   Uint32 closed_event;       // user event: the window was closed by the system
 };

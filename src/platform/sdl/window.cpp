@@ -98,6 +98,7 @@ int sdl_renderer_create(void) {
   SDL_RendererInfo info;
   if (SDL_GetRendererInfo(g_sdl.renderer, &info) == 0)
     g_sdl.vsync = (info.flags & SDL_RENDERER_PRESENTVSYNC) != 0;
+  g_sdl.vsync_presents = 0;
   g_sdl.texture_width = g_sdl.texture_height = 0;
   return 1;
 }
@@ -134,6 +135,23 @@ SDL_Rect fit_rect(int out_width, int out_height, int width, int height) {
   return r;
 }
 
+// Some drivers accept the vsync request and then do not wait. Over the
+// first 60 presents, a rate above 1.5 times the refresh means nothing waits,
+// and the main loop goes back to sleeping between frames instead of spinning.
+void check_vsync(void) {
+  if (!g_sdl.vsync || g_sdl.vsync_presents > 60) return;
+  double now = platform_clock_seconds();
+  if (g_sdl.vsync_presents++ == 0) {
+    g_sdl.vsync_check_start = now;
+    return;
+  }
+  if (g_sdl.vsync_presents <= 60) return;
+  int hz = platform_display_refresh_hz();
+  if (hz <= 1) hz = 60;
+  double per_present = (now - g_sdl.vsync_check_start) / 60;
+  if (per_present < 1.0 / (1.5 * hz)) g_sdl.vsync = 0;
+}
+
 int present_renderer(int x, int y, const uint32_t* pixels, int width, int height, int row_length) {
   if (!g_sdl.texture || g_sdl.texture_width != width || g_sdl.texture_height != height) {
     if (g_sdl.texture) SDL_DestroyTexture(g_sdl.texture);
@@ -151,6 +169,7 @@ int present_renderer(int x, int y, const uint32_t* pixels, int width, int height
   SDL_Rect target = {x, y, width, height};
   if (SDL_RenderCopy(g_sdl.renderer, g_sdl.texture, nullptr, &target) != 0) return 0;
   SDL_RenderPresent(g_sdl.renderer);
+  check_vsync();
   return 1;
 }
 
