@@ -1,7 +1,7 @@
 // Growth policy: exact up to a capacity of 4, then at least doubling, so small
 // tables waste nothing and long ones append in amortised constant time. Sizes
-// are computed in 64 bits; a size that would overflow counts as a failed
-// allocation.
+// are computed in 64 bits; a block of 4 GiB or more (far beyond any table of
+// this program, and a sign of a corrupt count) counts as a failed allocation.
 #include "support/array.h"
 
 #include <assert.h>
@@ -9,7 +9,7 @@
 
 static size_t block_bytes(int element_size, int capacity, bool* ok) {
   uint64_t bytes = (uint64_t)sizeof(ArrayHeader) + (uint64_t)element_size * (uint64_t)capacity;
-  *ok = element_size >= 0 && capacity >= 0 && bytes <= (uint64_t)SIZE_MAX / 2;
+  *ok = element_size >= 0 && capacity >= 0 && bytes < (1ull << 32) && bytes <= (uint64_t)SIZE_MAX / 2;
   return (size_t)bytes;
 }
 
