@@ -249,6 +249,23 @@ TEST(MusicStream, PeaksAndLoudnessOfEverySegment) {
   RecordProperty("loudness_spread_db", std::to_string(sorted.back() - sorted.front()));
 }
 
+TEST(MusicStream, TailsHaveDecayedBeforeTheirFinalFade) {
+  // The last 0.2 s of every segment is a fade to silence. If the tail were
+  // still loud there, the previous chord would audibly cut off under the next
+  // segment, so 0.4..0.2 s before the end must be well under the body.
+  const Music& m = music_files();
+  ASSERT_EQ(m.merged.channels, 2);
+  const long fade = RATE / 5;
+  for (const TrackRow& r : m.rows) {
+    long body = std::min((long)r.advance, (long)r.length - r.lead);
+    double body_loudness = analysis_loudness(m.merged.stereo.data(), m.merged.frames,
+                                             r.start + r.lead, body, RATE);
+    double before_fade = analysis_loudness(m.merged.stereo.data(), m.merged.frames,
+                                           (long)r.start + r.length - 2 * fade, fade, RATE);
+    EXPECT_LT(before_fade, body_loudness - 12.0) << "segment " << r.id;
+  }
+}
+
 TEST(MusicTitle, TitlePieceDecodesIsTenToThirtySecondsAndWithinLimits) {
   const Music& m = music_files();
   ASSERT_FALSE(m.title_bytes.empty());
