@@ -8,6 +8,7 @@
 
 #include "image/image.h"
 #include "image/image_internal.h"
+#include "image/jpeg_internal.h"
 
 enum {
   JPEG_MARKER_NONE = 0xff,
@@ -213,7 +214,7 @@ static inline uint8_t clamp255(int x) { return (uint8_t)(x < 0 ? 0 : x > 255 ? 2
   int64_t o2 = (s3) * 12586 + q2 + q3;                              \
   int64_t o3 = (s1) * 6149 + q1 + q4;
 
-static void jpeg_idct(const int16_t* coef, const uint16_t* q, uint8_t* out, int stride) {
+void jpeg_idct_scalar(const int16_t* coef, const uint16_t* q, uint8_t* out, int stride) {
   int32_t tmp[64];
   for (int c = 0; c < 8; ++c) {
     const int16_t* d = coef + c;
@@ -296,7 +297,10 @@ static bool jpeg_decode_block(Jpeg* j, JpegComponent* c, uint8_t* out, int strid
     for (int r = 0; r < 8; ++r) memset(out + r * stride, v, 8);
     return true;
   }
-  jpeg_idct(coef, q, out, stride);
+#if defined(JPEG_HAVE_SSE2)
+  if (jpeg_idct_sse2(coef, q, out, stride)) return true;
+#endif
+  jpeg_idct_scalar(coef, q, out, stride);
   return true;
 }
 
@@ -589,7 +593,7 @@ static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y,
   return out;
 }
 
-static void ycbcr_row(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, int w, int n) {
+void jpeg_ycbcr_row_scalar(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* out, int w, int n) {
   for (int x = 0; x < w; ++x) {
     int yy = (y[x] << 16) + 32768;
     int b = cb[x] - 128, r = cr[x] - 128;
@@ -647,7 +651,11 @@ static uint8_t* jpeg_output(Jpeg* j, int n) {
       } else if (j->comp_count == 3) {
         const uint8_t* cb = jpeg_upsample_row(&j->comp[1], kind[1], y, rows[1]);
         const uint8_t* cr = jpeg_upsample_row(&j->comp[2], kind[2], y, rows[2]);
-        ycbcr_row(ly, cb, cr, out, j->width, n);
+#if defined(JPEG_HAVE_SSE2)
+        jpeg_ycbcr_row_sse2(ly, cb, cr, out, j->width, n);
+#else
+        jpeg_ycbcr_row_scalar(ly, cb, cr, out, j->width, n);
+#endif
       } else {
         for (int x = 0; x < j->width; ++x, out += n) {
           out[0] = out[1] = out[2] = ly[x];
