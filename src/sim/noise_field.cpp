@@ -35,51 +35,57 @@ struct FrameKeys {
 // The noise table seen through the Palette (same layout, tail included), and
 // the Palette and table build it was made from. A working cache, not game
 // state: most frames swap just two Palette entries, so only the places holding
-// those two byte values are brought up to date.
+// those two byte values are brought up to date, found through an index of the
+// table's positions sorted by byte value.
 uint32_t g_noise_colours[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
 uint32_t g_cached_palette[PALETTE_SIZE];
 const uint8_t* g_cached_noise = nullptr;
 uint32_t g_cached_version = 0;
+uint16_t g_positions[NOISE_BYTES_SIZE];  // table positions grouped by byte value
+int32_t g_value_start[PALETTE_SIZE + 1];  // value v owns g_positions[start[v] .. start[v + 1])
+static_assert(NOISE_BYTES_SIZE - 1 <= 0xFFFF, "positions are stored in 16 bits");
 
-const int MAX_PATCHED_VALUES = 4;  // more changed entries than this: redo all
+// Patching costs about 256 writes per changed value; beyond this many changed
+// values a full pass is as cheap.
+const int MAX_PATCHED_VALUES = 32;
 
-const uint64_t ONES = 0x0101010101010101ull;
-const uint64_t HIGHS = 0x8080808080808080ull;
-
-// Nonzero when some byte of x equals the byte repeated in `broadcast`.
-uint64_t has_byte(uint64_t x, uint64_t broadcast) {
-  uint64_t y = x ^ broadcast;
-  return (y - ONES) & ~y & HIGHS;
+void index_positions(const uint8_t* noise) {
+  int32_t counts[PALETTE_SIZE] = {};
+  for (int i = 0; i < NOISE_BYTES_SIZE; i++) counts[noise[i]]++;
+  g_value_start[0] = 0;
+  for (int v = 0; v < PALETTE_SIZE; v++) g_value_start[v + 1] = g_value_start[v] + counts[v];
+  int32_t next[PALETTE_SIZE];
+  for (int v = 0; v < PALETTE_SIZE; v++) next[v] = g_value_start[v];
+  for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_positions[next[noise[i]]++] = (uint16_t)i;
 }
 
 void refresh_noise_colours(const uint8_t* noise, const uint32_t* palette) {
-  uint64_t changed[MAX_PATCHED_VALUES];
-  int n_changed = 0;
-  bool full = g_cached_noise != noise || g_cached_version != noise_tables_version();
-  for (int v = 0; v < PALETTE_SIZE && !full; v++)
-    if (palette[v] != g_cached_palette[v]) {
-      if (n_changed == MAX_PATCHED_VALUES) full = true;
-      else changed[n_changed++] = ONES * (uint64_t)v;
-    }
-  if (full) {
+  if (g_cached_noise != noise || g_cached_version != noise_tables_version()) {
+    index_positions(noise);
     for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_colours[i] = palette[noise[i]];
-  } else if (n_changed > 0) {
-    for (int i = 0; i < NOISE_BYTES_SIZE; i += 8) {
-      uint64_t block;
-      memcpy(&block, noise + i, 8);
-      uint64_t hit = 0;
-      for (int c = 0; c < n_changed; c++) hit |= has_byte(block, changed[c]);
-      if (hit)
-        for (int b = i; b < i + 8; b++) g_noise_colours[b] = palette[noise[b]];
-    }
   } else {
-    return;
+    int changed[PALETTE_SIZE];
+    int n_changed = 0;
+    for (int v = 0; v < PALETTE_SIZE; v++)
+      if (palette[v] != g_cached_palette[v]) changed[n_changed++] = v;
+    if (n_changed == 0) return;
+    if (n_changed > MAX_PATCHED_VALUES) {
+      for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_colours[i] = palette[noise[i]];
+    } else {
+      for (int c = 0; c < n_changed; c++) {
+        int v = changed[c];
+        uint32_t colour = palette[v];
+        for (int32_t p = g_value_start[v]; p < g_value_start[v + 1]; p++) g_noise_colours[g_positions[p]] = colour;
+      }
+    }
   }
   memcpy(g_noise_colours + NOISE_BYTES_SIZE, g_noise_colours, NOISE_BYTES_TAIL * sizeof(uint32_t));
   memcpy(g_cached_palette, palette, sizeof(g_cached_palette));
   g_cached_noise = noise;
   g_cached_version = noise_tables_version();
 }
+
+const uint64_t ONES = 0x0101010101010101ull;
 
 uint32_t u32(int64_t v) { return (uint32_t)v; }
 
