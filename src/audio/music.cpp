@@ -119,7 +119,8 @@ void music_read_track_table(const uint8_t* text, int bytes) {
 }
 
 void music_update(void) {
-  if (!g_game.sound_enabled) return;
+  // After audio_stop the output is closed; frames until the exit schedule nothing.
+  if (!g_game.sound_enabled || !audio_output.open) return;
   audio_update(4000);
   music_fill();
 }

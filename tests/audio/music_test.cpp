@@ -300,6 +300,14 @@ TEST_F(MusicTest, AudioStopLetsCuesFinish) {
   audio_stop(0);
   EXPECT_GE(fake_sound.sleep_calls, 60000 / 440);
   EXPECT_EQ(fake_sound.open, 0);
+  // Frames that still run before the exit schedule no music on a closed output.
+  install_decoded_pcm(20000, 20000);
+  load_table("1 0 5000 100 3000\r\n");
+  static const int list[1] = {1};
+  music_set_playlist(list, 1, 0);
+  music.music_time = 0;
+  music_update();
+  EXPECT_EQ(voice_count(), 0);
 }
 
 TEST_F(MusicTest, AudioStopGivesUpOnADeviceThatStoppedConsuming) {
