@@ -176,7 +176,11 @@ int vorbis_decode_frame(VorbisDecoder* d) {
 
   const int centre = n / 2;
   const int body_end = std::min(right_start, centre);
-  const int old_lead = priming ? 0 : d->lead_samples;
+  int old_lead = priming ? 0 : d->lead_samples;
+  // A lead only ever precedes the short block its long block announced; if a
+  // damaged stream brings a long one instead, the lead is dropped so that no
+  // frame exceeds half a long block.
+  if (old_lead + std::min(right_start, n / 2) - left_start > d->blocksize[1] / 2) old_lead = 0;
   const int new_lead = std::max(0, right_start - centre);
   const int quarter = d->blocksize[1] / 4;
   float* const* leads = d->lead_buffer;

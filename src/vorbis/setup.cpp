@@ -205,7 +205,7 @@ int read_mappings(VorbisDecoder* d) {
       m->angle[s] = (uint8_t)angle;
     }
     if (vorbis_get_bits(d, 2) != 0) return fail(d, VorbisBadSetup);
-    for (int c = 0; c < d->channels; ++c) {
+    for (int c = 0; c < d->channels && c < VORBIS_MAX_CHANNELS; ++c) {
       m->mux[c] = 0;
       if (m->submaps > 1) {
         m->mux[c] = (uint8_t)vorbis_get_bits(d, 4);

@@ -162,6 +162,24 @@ TEST(VorbisBookkeeping, BlockSequencesMatchReferenceCounts) {
   }
 }
 
+// Regression (fuzzing): a long block arriving where the previous one announced
+// a short block made a frame of the held-back lead plus half a long block,
+// more than the half long block every caller may size its buffer for.
+TEST(VorbisBookkeeping, LeadNeverMakesAFrameLongerThanHalfALongBlock) {
+  const Block LS = {1, 1, 0}, LL = {1, 1, 1};
+  std::vector<uint8_t> s = block_stream({LS, LL, LS, LL, LL}, 1 << 20);
+  VorbisDecoder* d = vorbis_open_from_memory(s.data(), (int)s.size(), nullptr, nullptr);
+  ASSERT_NE(d, nullptr);
+  float** out;
+  int n, frames = 0;
+  while ((n = vorbis_next_frame_float(d, nullptr, &out)) > 0) {
+    EXPECT_LE(n, vorbis_get_info(d).max_frame_samples);
+    ++frames;
+  }
+  EXPECT_EQ(frames, 4);
+  vorbis_close_decoder(d);
+}
+
 TEST(VorbisBookkeeping, SilentFloorsStillAdvance) {
   const Block S = {0, 0, 0};
   std::vector<uint8_t> s = block_stream({S, S, S, S}, 3 * 128, 0);
