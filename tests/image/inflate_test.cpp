@@ -130,7 +130,9 @@ TEST(InflateOracle, EveryLevelAndStrategyMatchesTheInput) {
     inflate(zlib_compress(small, 6, Z_DEFAULT_STRATEGY), &r);
     ASSERT_NE(r.data, nullptr);
     ASSERT_EQ((size_t)r.len, n);
-    EXPECT_EQ(0, memcmp(r.data, small.data(), n));
+    if (n) {
+      EXPECT_EQ(0, memcmp(r.data, small.data(), n));
+    }
   }
 }
 

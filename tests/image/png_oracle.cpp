@@ -112,6 +112,8 @@ bool png_oracle_decode(const std::vector<uint8_t>& file, int components, std::ve
                        int* width, int* height, int* file_components) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, error_jump, quiet_warning);
   png_infop info = png_create_info_struct(png);
+  // Declared before setjmp so that a longjmp out of libpng still frees it.
+  std::vector<png_bytep> rows;
   if (setjmp(png_jmpbuf(png))) {
     png_destroy_read_struct(&png, &info, nullptr);
     return false;
@@ -139,7 +141,7 @@ bool png_oracle_decode(const std::vector<uint8_t>& file, int components, std::ve
   *height = (int)png_get_image_height(png, info);
   size_t rowbytes = png_get_rowbytes(png, info);
   out->assign(rowbytes * (size_t)*height, 0);
-  std::vector<png_bytep> rows((size_t)*height);
+  rows.resize((size_t)*height);
   for (int y = 0; y < *height; ++y) rows[(size_t)y] = out->data() + rowbytes * (size_t)y;
   png_read_image(png, rows.data());
   png_read_end(png, nullptr);
