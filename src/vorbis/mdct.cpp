@@ -10,11 +10,10 @@ namespace {
 
 constexpr double PI = 3.14159265358979323846;
 
-// One radix-2 pass pair at a time: radix-4 stages where possible, radix-2 for an
-// odd power of two. Data are complex pairs in bit-reversed order on entry.
+// In-place radix-2 decimation-in-time FFT (kernel e^(-2*pi*i/size)) over
+// complex pairs that arrive in bit-reversed order.
 void fft_forward(float* z, int size, const float* twiddle) {
   // twiddle[2k], twiddle[2k+1] = cos, -sin of 2*pi*k/size for k < size/2
-  int span = 1;
   // First stage: butterflies of span 1 (twiddle 1).
   for (int i = 0; i < size; i += 2) {
     float* a = z + 2 * i;
@@ -25,7 +24,7 @@ void fft_forward(float* z, int size, const float* twiddle) {
     b[0] = ar - br;
     b[1] = ai - bi;
   }
-  span = 2;
+  int span = 2;
   while (span < size) {
     int stride = size / (2 * span);  // twiddle step for this stage
     for (int start = 0; start < size; start += 2 * span) {
