@@ -1,0 +1,66 @@
+// `vantrel-decode image` run in-process: a readable file becomes a PAM whose
+// pixels are exactly the decoder's 4-component output; a refused file leaves
+// no output behind and exits with status 1.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <string>
+#include <vector>
+
+#include "../../tools/decode/decode_image.h"
+#include "image/image.h"
+#include "png_builder.h"
+
+namespace {
+
+std::vector<uint8_t> slurp(const char* path) {
+  std::vector<uint8_t> out;
+  FILE* f = fopen(path, "rb");
+  if (!f) return out;
+  int c;
+  while ((c = fgetc(f)) != EOF) out.push_back((uint8_t)c);
+  fclose(f);
+  return out;
+}
+
+void spit(const char* path, const std::vector<uint8_t>& bytes) {
+  FILE* f = fopen(path, "wb");
+  ASSERT_NE(f, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), f);
+  fclose(f);
+}
+
+int run(const char* in, const char* out) {
+  char a0[] = "vantrel-decode", a1[] = "image";
+  std::string i = in, o = out;
+  char* argv[] = {a0, a1, i.data(), o.data(), nullptr};
+  return decode_image_main(4, argv);
+}
+
+TEST(DecodeTool, WritesRgbaPam) {
+  // 2 × 1 RGB: the PAM carries alpha 255.
+  auto png = PngBuilder().ihdr(2, 1, 8, 2).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes;
+  spit("tool_in.png", png);
+  remove("tool_out.pam");
+  ASSERT_EQ(run("tool_in.png", "tool_out.pam"), 0);
+  std::vector<uint8_t> pam = slurp("tool_out.pam");
+  const std::string header = "P7\nWIDTH 2\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  ASSERT_EQ(pam.size(), header.size() + 8);
+  EXPECT_EQ(std::string(pam.begin(), pam.begin() + (long)header.size()), header);
+  const uint8_t want[] = {1, 2, 3, 255, 4, 5, 6, 255};
+  EXPECT_EQ(0, memcmp(pam.data() + header.size(), want, 8));
+}
+
+TEST(DecodeTool, RefusedInputWritesNothing) {
+  auto png = PngBuilder().ihdr(2, 1, 8, 2, 1).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes;  // interlaced
+  spit("tool_bad.png", png);
+  remove("tool_bad.pam");
+  EXPECT_EQ(run("tool_bad.png", "tool_bad.pam"), 1);
+  FILE* f = fopen("tool_bad.pam", "rb");
+  EXPECT_EQ(f, nullptr);
+  if (f) fclose(f);
+  EXPECT_EQ(run("no_such_file.png", "tool_bad.pam"), 1);
+}
+
+}  // namespace
