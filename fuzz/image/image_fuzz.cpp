@@ -7,7 +7,7 @@
 #include "image/image.h"
 #include "image/image_internal.h"
 
-enum : uint64_t { FUZZ_MAX_PIXELS = 1u << 22 };
+enum : uint64_t { FUZZ_MAX_PIXELS = 1u << 18 };
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 0x7fffffff) return 0;
