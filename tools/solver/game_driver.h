@@ -1,0 +1,55 @@
+// Drives the real game frame by frame exactly as vantrel-headless does (the
+// shell's start-up and key routing, run_frame at 1/60 s, sound off) and keeps
+// compact images of the state a frame can change, so a search can branch.
+// The state is GameState plus the random generators; the generators' bytes
+// are found at start-up by drawing from them and seeing which bytes move.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+enum {
+  DRIVE_RIGHT = 1,
+  DRIVE_LEFT = 2,
+  DRIVE_JUMP = 4,
+};
+
+struct ScriptLine {
+  long frame;  // delivered before this run_frame call, as in the runner
+  int down;    // 1 press, 0 release
+  int key;     // one DRIVE_* bit
+};
+
+struct Driver {
+  long frame;                        // frames run so far
+  struct Span {
+    uint8_t* start;
+    size_t bytes;
+  };
+  std::vector<Span> random_state;    // the generators' bytes in static data
+  size_t image_bytes;                // size of one state image
+  std::vector<ScriptLine>* record;   // events are appended here when set
+};
+
+// Starts the game with game_line as its command line and starts a new game
+// from the title screen on frame 0 (Space down, released on frame 1).
+// Returns 0 with a message on stderr when the game cannot be driven.
+int driver_start(Driver* d, const char* game_line);
+// Sends the key changes that make `keys` (DRIVE_* bits) the held set, then
+// runs one frame.
+void driver_frame(Driver* d, int keys);
+// Images of the changeable state (image_bytes each).
+void driver_save(const Driver* d, uint8_t* out);
+void driver_load(Driver* d, const uint8_t* in);
+
+// 1 while a death burst runs.
+int driver_dying(void);
+// After a death: the deadly room class under the figure, or 0 when only a
+// creature was there.
+int driver_death_cause(void);
+// The room the frame driver will switch to at the start of the next frame:
+// +1 past the right edge, -1 past the left one, 0 otherwise.
+int driver_pending_edge(void);
+int driver_room_has_creatures(int room);

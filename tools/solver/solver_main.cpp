@@ -1,0 +1,156 @@
+// vantrel-solver: finds a way through every room with the game's own code and
+// writes the whole game as a vantrel-headless script plus a difficulty table.
+//   vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]
+//                  [--macro K] [--max-expansions N] [game options...]
+// DIR holds packed.dat (and, with +cheat, loose rooms that override it).
+// Rooms are solved in order, each from where the previous one left the
+// avatar; the route is only written when the whole row is solved.
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "core/game_state.h"
+#include "solver/game_driver.h"
+#include "solver/report.h"
+#include "solver/search.h"
+
+namespace {
+
+const int LAST_ROOM = 39;
+
+struct Args {
+  const char* data_dir = nullptr;
+  std::string route_path;
+  std::string report_path;
+  int last_room = LAST_ROOM;
+  SearchOptions search;
+  std::string game_line = "-sound";
+};
+
+std::string absolute(const char* path) {
+  if (!path || path[0] == '/') return path ? path : "";
+  char cwd[PATH_MAX];
+  if (!getcwd(cwd, sizeof cwd)) return path;
+  return std::string(cwd) + "/" + path;
+}
+
+int parse_args(int argc, char** argv, Args* a) {
+  for (int i = 1; i < argc; i++) {
+    const char* s = argv[i];
+    const char* v = i + 1 < argc ? argv[i + 1] : nullptr;
+    if (!strcmp(s, "--data") && v) {
+      a->data_dir = v;
+      i++;
+    } else if (!strcmp(s, "--route") && v) {
+      a->route_path = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--report") && v) {
+      a->report_path = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--last-room") && v) {
+      a->last_room = atoi(v);
+      i++;
+    } else if (!strcmp(s, "--macro") && v) {
+      a->search.macro_frames = atoi(v);
+      i++;
+    } else if (!strcmp(s, "--max-expansions") && v) {
+      a->search.max_expansions = atol(v);
+      i++;
+    } else if (s[0] == '-' && s[1] == '-') {
+      return 0;
+    } else {
+      a->game_line += " ";
+      a->game_line += s;
+    }
+  }
+  return a->search.macro_frames >= 2 && a->search.macro_frames <= 60 && a->last_room >= 1 &&
+         a->last_room <= LAST_ROOM;
+}
+
+double now_seconds(void) {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+void print_room(const RoomResult& r) {
+  printf("room %2d: %s %5.1f s  candidates %6ld  deaths %5ld  ways %3d  (%.1f s)\n", r.room,
+         r.solved ? "solved" : "FAILED", r.route_frames / 60.0, r.candidates, r.deaths, r.distinct_ways,
+         r.seconds);
+  fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Args args;
+  if (!parse_args(argc, argv, &args)) {
+    fprintf(stderr,
+            "usage: vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]\n"
+            "                      [--macro K] [--max-expansions N] [game options...]\n");
+    return 2;
+  }
+  if (args.data_dir && chdir(args.data_dir) != 0) {
+    fprintf(stderr, "vantrel-solver: cannot enter %s\n", args.data_dir);
+    return 2;
+  }
+  double started = now_seconds();
+  std::vector<ScriptLine> script;
+  Driver d = {};
+  d.record = &script;
+  if (!driver_start(&d, args.game_line.c_str())) return 1;
+
+  std::vector<uint8_t> entry(d.image_bytes);
+  std::vector<RoomResult> results;
+  int ok = 1;
+  for (;;) {
+    int room = g_game.room_number;
+    long entry_frame = d.frame;
+    driver_save(&d, entry.data());
+    d.record = nullptr;
+    RoomResult r = search_room(&d, entry.data(), args.search);
+    results.push_back(r);
+    print_room(r);
+    if (!r.solved) {
+      ok = 0;
+      break;
+    }
+    d.record = &script;
+    d.frame = entry_frame;
+    if (!replay_route(&d, entry.data(), r, args.search.macro_frames)) {
+      fprintf(stderr, "vantrel-solver: room %d: the route did not replay\n", room);
+      ok = 0;
+      break;
+    }
+    if (room >= args.last_room) break;
+    // The frame that crosses the edge loads the next room; keep walking.
+    int keys = action_keys(r.actions.back(), r.last_frames - 1) & ~DRIVE_JUMP;
+    driver_frame(&d, keys);
+    if (g_game.room_number != room + 1 || driver_dying()) {
+      fprintf(stderr, "vantrel-solver: room %d: the edge did not lead into room %d alive\n", room,
+              room + 1);
+      ok = 0;
+      break;
+    }
+  }
+  long total_frames = d.frame;
+  if (!args.report_path.empty() &&
+      !report_write_table(args.report_path.c_str(), results, total_frames, args.search.macro_frames)) {
+    fprintf(stderr, "vantrel-solver: cannot write %s\n", args.report_path.c_str());
+    ok = 0;
+  }
+  if (ok && !args.route_path.empty() &&
+      !report_write_route(args.route_path.c_str(), script, total_frames)) {
+    fprintf(stderr, "vantrel-solver: cannot write %s\n", args.route_path.c_str());
+    ok = 0;
+  }
+  printf("%s: %ld frames of play, %.1f s of solving\n", ok ? "done" : "stopped", total_frames,
+         now_seconds() - started);
+  return ok ? 0 : 1;
+}
