@@ -1,0 +1,220 @@
+// From sources to packed.dat: the shipped directory order with any subset of
+// entries, the music files joining when present, the sizes the game depends
+// on, key colours that the game's own PNG decoder reads back exactly, and the
+// generator's exit status and messages on broken sources.
+#include <gtest/gtest.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "asset_build.h"
+#include "asset_pack.h"
+#include "asset_preview.h"
+#include "asset_source.h"
+#include "core/bitmap.h"
+#include "image/image.h"
+#include "pack/archive_write.h"
+
+namespace {
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct PackTest : ::testing::Test {
+  std::string dir;
+  void SetUp() override {
+    char tmpl[] = "/tmp/vantrel_pack_XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(tmpl));
+    dir = tmpl;
+    ASSERT_EQ(0, mkdir((dir + "/src").c_str(), 0755));
+    ASSERT_EQ(0, mkdir((dir + "/src/rooms").c_str(), 0755));
+    ASSERT_EQ(0, mkdir((dir + "/music").c_str(), 0755));
+  }
+  void TearDown() override { ASSERT_EQ(0, system(("rm -rf '" + dir + "'").c_str())); }
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << text;
+  }
+  std::vector<ArchiveFile> archive(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::vector<ArchiveFile> files;
+    EXPECT_TRUE(archive_read_file_bytes(path.c_str(), &bytes));
+    EXPECT_TRUE(archive_read_bytes(bytes, &files));
+    return files;
+  }
+  // Runs the generator executable; returns its exit status, stderr in err.
+  int run_tool(const std::string& args, std::string* err) {
+    std::string command = "'" ASSETS_TOOL "' " + args + " 2>'" + dir + "/err.txt'";
+    int status = system(command.c_str());
+    *err = read_file(dir + "/err.txt");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+};
+
+TEST(AssetOrder, ShippedOrderRanksAndSizes) {
+  EXPECT_EQ(0, asset_entry_rank("avatar.png"));
+  EXPECT_EQ(5, asset_entry_rank("cr03.png"));
+  EXPECT_EQ(26, asset_entry_rank("merged.ogg"));
+  EXPECT_EQ(28, asset_entry_rank("r01.png"));
+  EXPECT_EQ(66, asset_entry_rank("r39.png"));
+  EXPECT_EQ(67, asset_entry_rank("qorvel_title_3.ogg"));
+  EXPECT_EQ(70, asset_entry_rank("title_2.png"));
+  EXPECT_EQ(-1, asset_entry_rank("r40.png"));
+  EXPECT_EQ(-1, asset_entry_rank("cr00.png"));
+  int w = 0, h = 0;
+  EXPECT_TRUE(asset_expected_size("avatar.png", &w, &h));
+  EXPECT_EQ(60, w);
+  EXPECT_EQ(80, h);
+  EXPECT_TRUE(asset_expected_size("r17.png", &w, &h));
+  EXPECT_EQ(800, w);
+  EXPECT_TRUE(asset_expected_size("cr03.png", &w, &h));
+  EXPECT_EQ(60, h);
+  EXPECT_FALSE(asset_expected_size("cr04.png", &w, &h));
+  std::vector<ArchiveFile> files(6);
+  const char* names[6] = {"title.png", "zz.png", "r02.png", "avatar.png", "merged.ogg", "r01.png"};
+  for (int i = 0; i < 6; i++) files[i].name = names[i];
+  asset_sort_entries(&files);
+  const char* sorted[6] = {"avatar.png", "merged.ogg", "r01.png", "r02.png", "title.png", "zz.png"};
+  for (int i = 0; i < 6; i++) EXPECT_EQ(sorted[i], files[i].name);
+}
+
+TEST_F(PackTest, ArchiveHoldsWhatExistsInShippedOrderAndDecodesToTheSameClasses) {
+  write("src/title.img", "image title.png 800 600\nrect 100 100 600 50 1\n");
+  write("src/rooms/r02.img", "image r02.png 800 600\nrect 0 560 800 40 1\ncircle 400 300 50 14\n");
+  write("src/rooms/r01.img", "image r01.png 800 600\nfill 1\n");
+  write("src/cr05.img", "image cr05.png 7 5\ngrid 1\n.#23456\n789abcd\nefg....\nend\n");
+  write("src/avatar.img", "image avatar.png 60 80\nrect 10 0 40 78 16\nrect 10 78 40 2 1\n");
+  write("src/notes.txt", "not a source\n");
+  write("music/merged_data.txt", "table");
+  write("music/merged.ogg", "OggS...");
+  AssetBuildOptions options;
+  options.assets_dir = dir + "/src";
+  options.music_dir = dir + "/music";
+  options.out_path = dir + "/packed.dat";
+  std::vector<AssetImage> images;
+  ASSERT_TRUE(asset_build(options, &images));
+  std::vector<ArchiveFile> files = archive(options.out_path);
+  std::vector<std::string> names;
+  for (const ArchiveFile& f : files) names.push_back(f.name);
+  std::vector<std::string> expected = {"avatar.png", "cr05.png", "merged.ogg", "merged_data.txt",
+                                       "r01.png", "r02.png", "title.png"};
+  EXPECT_EQ(expected, names);
+  EXPECT_EQ("table", std::string(files[3].data.begin(), files[3].data.end()));
+
+  // Every image back through the game's decoder: exact key colours, so each
+  // pixel classifies to the class it was painted with.
+  for (const ArchiveFile& f : files) {
+    if (f.name.find(".png") == std::string::npos) continue;
+    const AssetImage* source = nullptr;
+    for (const AssetImage& img : images)
+      if (img.name == f.name) source = &img;
+    ASSERT_NE(nullptr, source) << f.name;
+    int32_t w = 0, h = 0, comps = 0;
+    uint8_t* rgba = image_load_from_memory(f.data.data(), (int32_t)f.data.size(), &w, &h, &comps, 4);
+    ASSERT_NE(nullptr, rgba) << f.name;
+    ASSERT_EQ(source->width, w);
+    ASSERT_EQ(source->height, h);
+    int wrong = 0;
+    for (int i = 0; i < w * h; i++) {
+      uint32_t word = rgba[4 * i] | (rgba[4 * i + 1] << 8) | ((uint32_t)rgba[4 * i + 2] << 16);
+      int cls = -1;
+      for (int c = 0; c < BITMAP_CLASS_COUNT; c++)
+        if (BITMAP_KEY_COLOURS[c] == word) cls = c;
+      wrong += cls != source->pixels[i] || rgba[4 * i + 3] != 255;
+    }
+    EXPECT_EQ(0, wrong) << f.name;
+    free(rgba);
+  }
+}
+
+TEST_F(PackTest, BrokenSourcesAreAllReportedAndNothingIsWritten) {
+  write("src/a.img", "image cr04.png 10 10\nrect 0 0 1\n");
+  write("src/b.img", "image avatar.png 60 60\n");
+  write("src/c.img", "image cr05.png 4 4\n");
+  write("src/d.img", "image cr05.png 4 4\n");
+  write("packed.dat", "old");
+  std::string err;
+  EXPECT_EQ(1, run_tool("--assets '" + dir + "/src' --out '" + dir + "/packed.dat'", &err));
+  EXPECT_NE(std::string::npos, err.find(dir + "/src/a.img:2: usage: rect")) << err;
+  EXPECT_NE(std::string::npos, err.find(dir + "/src/b.img:1: avatar.png must be 60 x 80")) << err;
+  EXPECT_NE(std::string::npos, err.find(dir + "/src/d.img:1: entry cr05.png is already made by " + dir +
+                                        "/src/c.img:1"))
+      << err;
+  EXPECT_EQ("old", read_file(dir + "/packed.dat"));  // untouched
+  EXPECT_EQ(2, run_tool("--bogus x", &err));
+  EXPECT_EQ(1, run_tool("--assets '" + dir + "/empty'", &err));
+  EXPECT_NE(std::string::npos, err.find("no *.img sources")) << err;
+}
+
+TEST_F(PackTest, ShippedSourcesRenderWithTheirRolesAndSizes) {
+  // The real content: every image source renders, and the avatar keeps its
+  // feet on a half-resolution row of their own below the body.
+  AssetBuildOptions options;
+  options.assets_dir = ASSETS_SOURCE_DIR;
+  std::vector<AssetImage> images;
+  ASSERT_TRUE(asset_build(options, &images));
+  int sprites = 0;
+  for (const AssetImage& img : images) {
+    if (img.name.rfind("cr", 0) == 0) {
+      sprites++;
+      for (uint8_t p : img.pixels) EXPECT_TRUE(p != 13) << img.name << " holds harmless decoration";
+    }
+    if (img.name == "avatar.png") {
+      int body_last = -1, feet_first = 1000;
+      for (int y = 0; y < img.height; y++)
+        for (int x = 0; x < img.width; x++) {
+          int c = img.pixels[y * img.width + x];
+          if (c == 16) body_last = y;
+          if (c == 1 && y < feet_first) feet_first = y;
+        }
+      EXPECT_GT(feet_first, body_last);
+      EXPECT_GT(feet_first / 2, body_last / 2);
+    }
+  }
+  EXPECT_EQ(23, sprites);
+}
+
+TEST(AssetMotion, MapShowsStillMovingAndIncoherentNoise) {
+  // Three frames of binary noise: the left third still, the middle third
+  // moving right 1 px per frame, the right third fresh every frame.
+  const int W = 90, H = 30;
+  std::vector<uint32_t> f[3];
+  uint32_t seed = 12345;
+  auto next = [&seed]() {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) & 1 ? 0xFFFFFFu : 0u;
+  };
+  std::vector<uint32_t> base(W * 3 + W * H);
+  for (uint32_t& v : base) v = next();
+  for (int t = 0; t < 3; t++) {
+    f[t].resize(W * H);
+    for (int y = 0; y < H; y++)
+      for (int x = 0; x < W; x++) {
+        uint32_t v;
+        if (x < 30) v = base[y * W + x];
+        else if (x < 60) v = base[y * W + x - t + 3];
+        else v = next();
+        f[t][y * W + x] = v;
+      }
+  }
+  std::vector<const uint32_t*> frames = {f[0].data(), f[1].data(), f[2].data()};
+  std::vector<uint8_t> map = asset_motion_map(frames, W, H, 0, 0, W, H);
+  auto pixel = [&](int x, int y) { return &map[(y * W + x) * 4]; };
+  EXPECT_EQ(128, pixel(15, 15)[0]);  // still: grey
+  EXPECT_EQ(128, pixel(15, 15)[2]);
+  EXPECT_EQ(255, pixel(45, 15)[0]);  // moving right: hue 0, red
+  EXPECT_EQ(0, pixel(45, 15)[2]);
+  EXPECT_EQ(0, pixel(75, 15)[0] + pixel(75, 15)[1] + pixel(75, 15)[2]);  // incoherent: black
+}
+
+}  // namespace
