@@ -213,14 +213,30 @@ Rgba contact_sheet(const std::vector<Cell>& cells, int max_width) {
 
 std::vector<uint8_t> asset_motion_map(const std::vector<const uint32_t*>& frames, int width,
                                       int height, int x0, int y0, int w, int h) {
+  // Each frame as one bit per pixel, bright or dark against the middle of its
+  // own range: the fade-in changes the grey of every bright pixel from frame
+  // to frame, and the eye follows the pattern, not the grey.
+  std::vector<std::vector<uint8_t>> bits(frames.size());
+  for (size_t f = 0; f < frames.size(); f++) {
+    int lo = 1 << 30, hi = -1;
+    std::vector<int> lum((size_t)width * height);
+    for (size_t i = 0; i < lum.size(); i++) {
+      uint32_t c = frames[f][i];
+      lum[i] = (int)((c >> 16) & 0xFF) + (int)((c >> 8) & 0xFF) + (int)(c & 0xFF);
+      lo = std::min(lo, lum[i]);
+      hi = std::max(hi, lum[i]);
+    }
+    bits[f].resize(lum.size());
+    for (size_t i = 0; i < lum.size(); i++) bits[f][i] = (uint8_t)(lum[i] * 2 > lo + hi);
+  }
   std::vector<double> sum((size_t)w * h * 3, 0.0);
   std::vector<int> best((size_t)w * h), best_shift((size_t)w * h);
   std::vector<uint8_t> match((size_t)(w + 6) * (h + 4));
   std::vector<int> row_sum((size_t)(w + 6) * (h + 4));
   int pairs = (int)frames.size() - 1;
   for (int f = 0; f < pairs; f++) {
-    const uint32_t* a = frames[f];
-    const uint32_t* b = frames[f + 1];
+    const uint8_t* a = bits[f].data();
+    const uint8_t* b = bits[f + 1].data();
     std::fill(best.begin(), best.end(), -1);
     for (int dy = -MAX_SHIFT; dy <= MAX_SHIFT; dy++)
       for (int dx = -MAX_SHIFT; dx <= MAX_SHIFT; dx++) {
@@ -233,7 +249,7 @@ std::vector<uint8_t> asset_motion_map(const std::vector<const uint32_t*>& frames
             int m = 0;
             if (by >= 0 && by < height && bx >= 0 && bx < width && ay >= 0 && ay < height && ax >= 0 &&
                 ax < width)
-              m = ((b[by * width + bx] ^ a[ay * width + ax]) & 0xFFFFFF) == 0;
+              m = b[by * width + bx] == a[ay * width + ax];
             match[(size_t)y * mw + x] = (uint8_t)m;
           }
           int run = 0;  // 7-wide horizontal window sums, centred
