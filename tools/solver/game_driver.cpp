@@ -87,7 +87,6 @@ int locate_random_state(Driver* d) {
 
 int driver_start(Driver* d, const char* game_line) {
   d->frame = 0;
-  d->record = nullptr;
   ShellLoop loop = {};
   char line[512];
   snprintf(line, sizeof line, "%s", game_line);
@@ -117,6 +116,9 @@ int driver_start(Driver* d, const char* game_line) {
     fprintf(stderr, "vantrel-solver: no new game started\n");
     return 0;
   }
+  // The key that started the game is let go before the next frame; play
+  // cleared the held flags already, so this only keeps the script tidy.
+  send_key(d, DRIVE_JUMP, PLATFORM_VK_SPACE, 0);
   return 1;
 }
 
@@ -127,6 +129,9 @@ void driver_frame(Driver* d, int keys) {
     if (want != have) send_key(d, k.bit, k.virtual_key, want);
   }
   run_frame(FRAME_SECONDS, 0);
+  if (d->record && getenv("SOLVER_TRACE"))
+    fprintf(stderr, "%ld,%d,%d,%d,%d\n", d->frame, g_game.room_number, g_game.avatar_x, g_game.avatar_y,
+            g_game.frame_counter);
   d->frame++;
 }
 

@@ -133,8 +133,11 @@ int main(int argc, char** argv) {
     int keys = action_keys(r.actions.back(), r.last_frames - 1) & ~DRIVE_JUMP;
     driver_frame(&d, keys);
     if (g_game.room_number != room + 1 || driver_dying()) {
-      fprintf(stderr, "vantrel-solver: room %d: the edge did not lead into room %d alive\n", room,
-              room + 1);
+      fprintf(stderr,
+              "vantrel-solver: room %d: the edge did not lead into room %d alive (now room %d at "
+              "%d,%d%s)\n",
+              room, room + 1, g_game.room_number, g_game.avatar_x, g_game.avatar_y,
+              driver_dying() ? ", dying" : "");
       ok = 0;
       break;
     }
