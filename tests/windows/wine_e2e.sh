@@ -2,7 +2,8 @@
 # dist/vantrel.exe end to end under Wine on a virtual X display: the window
 # appears, two screenshots a second apart differ (the noise moves), Space
 # starts a game (so the first Esc only opens the menu), and the second Esc
-# ends the process with exit status 0.
+# ends the process with exit status 0. The sound must reach the (file-backed)
+# audio device too.
 # usage: wine_e2e.sh EXE WORKDIR MODE    MODE: window | fullscreen | fallback
 #   window      "-full" on a 1024x768 screen: the framed window
 #   fullscreen  the default on an 800x600x24 screen, where the exclusive
@@ -49,10 +50,17 @@ if ! timeout 90 wineboot -u >"$run/wineboot.txt" 2>&1; then
 fi
 # No save from an earlier run: the game starts at the title screen.
 wine reg delete 'HKCU\Software\Orrinvale\qorvel' /f >/dev/null 2>&1
+# The sound goes through Wine's ALSA driver into a file, so the test hears
+# what DirectSound was given without a sound card.
+wine reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null 2>&1
+mkdir -p "$run/home" || exit 1
+printf 'pcm.!default { type file slave.pcm "null" file "%s" format "raw" }\n' \
+  "$run/sound.raw" >"$run/home/.asoundrc"
+rm -f "$run/sound.raw"
 
 cd "$run" || exit 1
 start=$(date +%s)
-wine "$exe" $options >"$run/stdout.txt" 2>&1 &
+HOME="$run/home" wine "$exe" $options >"$run/stdout.txt" 2>&1 &
 pid=$!
 finish() {
   kill "$pid" 2>/dev/null
@@ -106,5 +114,8 @@ wait "$pid"
 status=$?
 wineserver -k 2>/dev/null
 [ "$status" -eq 0 ] || fail "exit status $status after Esc, Esc"
+# Silence is zero bytes in every sample format the driver may have chosen.
+sound_bytes=$(tr -d '\000' <"$run/sound.raw" 2>/dev/null | wc -c)
+[ "$sound_bytes" -gt 0 ] || fail "no sound reached the audio device"
 echo "ok ($mode): window after ${appeared} s ($geometry), $changed pixels changed in 1 s," \
-  "Space started a game, Esc Esc exited with 0"
+  "Space started a game, Esc Esc exited with 0, $sound_bytes non-zero sound bytes played"
