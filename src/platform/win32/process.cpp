@@ -30,11 +30,15 @@ void platform_message_box(const char* caption, const char* text) {
 
 void platform_exit(int exit_code) {
   // The sound stops cleanly and the desktop gets its display mode back; the
-  // game itself is not cleaned up, as the process ends right here.
+  // game itself is not cleaned up, as the process ends right here. No library
+  // detach code runs either: the music decoder may still be inside the heap
+  // when the window is closed, and a detach that waits for its lock would
+  // never end.
   platform_sound_close();
   win32_display_close();
   fflush(nullptr);
-  ExitProcess((UINT)exit_code);
+  TerminateProcess(GetCurrentProcess(), (UINT)exit_code);
+  ExitProcess((UINT)exit_code);  // not reached
 }
 
 int platform_executable_path(char* buffer, int bytes) {
