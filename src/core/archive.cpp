@@ -95,7 +95,7 @@ static int read_entries(FILE* file, const uint8_t* dir, long file_bytes, uint32_
 }
 
 int archive_open(const char* path) {
-  FILE* file = fopen(path, "rb");
+  FILE* file = file_open(path, "rb");
   if (!file) return 0;
   int ok = 0;
   uint8_t* dir = 0;

@@ -71,11 +71,15 @@ int file_length(FILE* file) {
   return (int)end;
 }
 
-uint8_t* read_whole_file(const char* name, int* length_out) {
-  const uint16_t* mode = mode_to_wide("rb");
+FILE* file_open(const char* name, const char* mode) {
+  const uint16_t* wide_mode = mode_to_wide(mode);
   const uint16_t* wide_name = path_to_wide(name);
-  if (!mode || !wide_name) return nullptr;
-  FILE* file = os_file_open(name, wide_name, mode, "rb");
+  if (!wide_mode || !wide_name) return nullptr;
+  return os_file_open(name, wide_name, wide_mode, mode);
+}
+
+uint8_t* read_whole_file(const char* name, int* length_out) {
+  FILE* file = file_open(name, "rb");
   if (!file) return nullptr;
   int n = file_length(file);
   // A file too large for an int length (or one whose length cannot be read)

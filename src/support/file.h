@@ -21,6 +21,10 @@ uint16_t* utf8_to_wide(uint16_t* output, const char* text, int capacity);
 uint16_t* path_to_wide(const char* text);
 uint16_t* mode_to_wide(const char* text);
 
+// Opens a file by its UTF-8 name (through the UTF-16 name on Windows, so any
+// name the file system allows can be opened). Null on failure.
+FILE* file_open(const char* name, const char* mode);
+
 // Length of an open file in bytes (-1 on failure); the position is kept.
 int file_length(FILE* file);
 

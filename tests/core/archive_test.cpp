@@ -114,6 +114,15 @@ TEST_F(ArchiveTest, ArchiveAppendedToAnotherFileOpensIdentically) {
   expect_entries(files);
 }
 
+// The executable may live under a folder whose name is not ASCII; the archive
+// used to be opened with the narrow name only, which Windows cannot spell.
+TEST_F(ArchiveTest, OpensFromAPathWithNonAsciiCharacters) {
+  std::vector<ArchiveFile> files = sample_files();
+  ASSERT_EQ(1, open_bytes(archive_write_bytes(files), "sp\xc3\xa4t \xe6\x97\xa5 \xf0\x9f\x8e\xae.dat"));
+  ASSERT_EQ(4, archive_entry_count());
+  expect_entries(files);
+}
+
 TEST_F(ArchiveTest, LookupIgnoresAsciiCaseAndFirstMatchWins) {
   ASSERT_EQ(1, open_bytes(archive_write_bytes(sample_files())));
   int size = -1;
