@@ -1,0 +1,178 @@
+// The shipped music through the real vantrel-headless: a minute of the title
+// screen must be the title piece at its offset followed by the title playlist
+// on its beat grid, sample for sample as the mix of the decoded files, with
+// no clipping and no gap; and two runs must leave the same bytes.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <math.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e_support.h"
+#include "pack/archive_write.h"
+
+namespace {
+
+const int MINUTE_FRAMES = 3600;  // 60 s at 1/60 s
+
+// Decodes the shipped music once and runs the minute once for all cases.
+struct Minute {
+  std::string dir;
+  OutputOffsets offsets;
+  Pcm title, stream, capture;
+  std::vector<Segment> table;
+  std::string error;
+};
+
+Minute* minute;
+
+std::vector<uint8_t> entry(const std::vector<ArchiveFile>& files, const char* name) {
+  for (const ArchiveFile& f : files)
+    if (f.name == name) return f.data;
+  return {};
+}
+
+// Runs the title screen in a fresh folder holding a link to the generated
+// archive; the WAV path is relative to that folder.
+int run_title_screen(const std::string& dir, const char* wav, Pcm* capture_out) {
+  std::string command = "cd '" + dir + "' && '" REAL_RUNNER "' --save-dir save --frames " +
+                        std::to_string(MINUTE_FRAMES) + " --wav " + wav +
+                        " >stdout.txt 2>stderr.txt";
+  if (e2e_run(command) != 3) return 0;  // 3: stopped at the frame limit
+  return e2e_read_wav(dir + "/" + wav, capture_out);
+}
+
+// Frames from `from` (stepping by step) that stay within two steps of zero
+// once scaled by gain: the quiet a piece itself starts or ends with.
+long quiet_frames(const Pcm& p, long from, int step, float gain) {
+  long n = 0;
+  for (long i = from; i >= 0 && i < p.frames(); i += step, n++)
+    if (fabsf(p.left(i) * gain) > 2.5f || fabsf(p.right(i) * gain) > 2.5f) break;
+  return n;
+}
+
+class RealMusic : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    minute = new Minute;
+    Minute& m = *minute;
+    m.offsets = e2e_output_offsets();
+    std::vector<ArchiveFile> files;
+    if (!archive_read_bytes(e2e_read_bytes(PACKED_DAT), &files)) {
+      m.error = "cannot read " PACKED_DAT;
+      return;
+    }
+    std::vector<uint8_t> table_text = entry(files, "merged_data.txt");
+    m.table = e2e_parse_table(table_text);
+    if (!e2e_decode_ogg(entry(files, "qorvel_title_3.ogg"), &m.title) ||
+        !e2e_decode_ogg(entry(files, "merged.ogg"), &m.stream) || m.table.empty()) {
+      m.error = "packed.dat lacks a decodable qorvel_title_3.ogg, merged.ogg or merged_data.txt";
+      return;
+    }
+    m.dir = e2e_temp_dir();
+    if (e2e_run("ln -s '" PACKED_DAT "' '" + m.dir + "/packed.dat'") != 0 ||
+        !run_title_screen(m.dir, "a.wav", &m.capture))
+      m.error = "the headless run failed (see " + m.dir + "/stderr.txt)";
+  }
+  static void TearDownTestSuite() {
+    if (minute->error.empty()) e2e_remove_dir(minute->dir);
+    delete minute;
+  }
+  void SetUp() override { ASSERT_EQ("", minute->error); }
+
+  long at(long audio_time) const {
+    return audio_time + minute->offsets.device_lead + minute->offsets.latency;
+  }
+};
+
+TEST_F(RealMusic, TitleScreenMinuteIsTheTitlePieceThenTheTitlePlaylistOnItsBeats) {
+  const Minute& m = *minute;
+  ASSERT_EQ((long)MINUTE_FRAMES * E2E_FRAMES_PER_VIDEO_FRAME, m.capture.frames());
+  long n = m.capture.frames();
+
+  long title_at = at(E2E_TITLE_HEAD_START);
+  long title_found = e2e_locate(m.capture, {}, m.title, 0, 4096, E2E_TITLE_VOLUME, 0, 44100);
+  printf("title piece (%ld frames, %d channels): expected at capture frame %ld, found at %ld\n",
+         m.title.frames(), m.title.channels, title_at, title_found);
+  EXPECT_EQ(title_at, title_found);
+
+  long first_beat = at(E2E_TITLE_HEAD_START + m.title.frames() + E2E_TITLE_GAP);
+  std::vector<Scheduled> plan = e2e_title_schedule(m.table, first_beat, n + 2000);
+  ASSERT_GE(plan.size(), 5u) << "a minute reaches well into the title playlist";
+  std::vector<Placement> voices = {{&m.title, 0, m.title.frames(), title_at, E2E_TITLE_VOLUME}};
+  for (const Scheduled& s : plan)
+    voices.push_back(
+        {&m.stream, s.segment.start, s.segment.length, s.beat - s.segment.lead, 1.0f});
+
+  // Each segment where its beat puts it: the capture less every other voice
+  // must be this segment's opening at exactly that lag.
+  for (size_t k = 1; k < voices.size(); k++) {
+    std::vector<Placement> others = voices;
+    others.erase(others.begin() + (long)k);
+    std::vector<int16_t> background = e2e_mix(others, n);
+    const Placement& v = voices[k];
+    long window = v.at + 4096 <= n ? 4096 : n - v.at;
+    if (window < 512) break;
+    long found = e2e_locate(m.capture, background, m.stream, v.first, window, 1.0f, v.at - 2000,
+                            v.at + 2000);
+    const Scheduled& s = plan[k - 1];
+    printf("segment %zu (id %d): beat expected at capture frame %ld, found at %ld\n", k - 1,
+           s.segment.id, s.beat, found + s.segment.lead);
+    EXPECT_EQ(v.at, found) << "segment " << k - 1 << " (id " << s.segment.id << ")";
+  }
+
+  // And nothing else: the whole minute is that mix, so no segment was
+  // stalled, dropped or doubled.
+  std::vector<int16_t> expected = e2e_mix(voices, n);
+  long bad = e2e_first_mismatch(m.capture, expected, 0, n, 1);
+  EXPECT_EQ(-1, bad) << "capture frame " << bad << " is " << m.capture.left(bad) << "/"
+                     << m.capture.right(bad) << ", expected " << expected[2 * bad] << "/"
+                     << expected[2 * bad + 1];
+}
+
+TEST_F(RealMusic, TitleScreenMinuteNeverClipsNorFallsSilentLongerThanTheGrid) {
+  const Minute& m = *minute;
+  long n = m.capture.frames();
+  long title_at = at(E2E_TITLE_HEAD_START);
+  EXPECT_EQ(0, e2e_clipped_frames(m.capture, 0, n));
+  // The one silence the grid makes on purpose lies between the title's end
+  // and the first segment (half a second less its lead), lengthened only by
+  // whatever quiet the two pieces themselves end and begin with.
+  long first_beat = at(E2E_TITLE_HEAD_START + m.title.frames() + E2E_TITLE_GAP);
+  std::vector<Scheduled> plan = e2e_title_schedule(m.table, first_beat, first_beat);
+  ASSERT_EQ(1u, plan.size());
+  const Segment& first = plan[0].segment;
+  long allowed = quiet_frames(m.title, m.title.frames() - 1, -1, E2E_TITLE_VOLUME) + E2E_TITLE_GAP -
+                 first.lead + quiet_frames(m.stream, first.start, +1, 1.0f);
+  long quiet_start = 0;
+  long quiet = e2e_longest_quiet_run(m.capture, title_at, n, 2, &quiet_start);
+  printf("longest quiet run after the title starts: %ld frames from capture frame %ld (the grid "
+         "allows %ld)\n",
+         quiet, quiet_start, allowed);
+  EXPECT_LE(quiet, allowed);
+  long title_end = title_at + m.title.frames();
+  long after = e2e_longest_quiet_run(m.capture, title_end + E2E_TITLE_GAP, n, 2, &quiet_start);
+  printf("longest quiet run after the first beat: %ld frames from capture frame %ld\n", after,
+         quiet_start);
+  EXPECT_LT(after, 441) << "the segments overlap; a gap means a stalled or lost segment";
+}
+
+TEST_F(RealMusic, TwoRunsWithMusicLeaveTheSameWav) {
+  const Minute& m = *minute;
+  Pcm again;
+  ASSERT_TRUE(run_title_screen(m.dir, "b.wav", &again));
+  std::vector<uint8_t> a = e2e_read_bytes(m.dir + "/a.wav");
+  std::vector<uint8_t> b = e2e_read_bytes(m.dir + "/b.wav");
+  ASSERT_EQ(a.size(), b.size());
+  size_t differ = 0;
+  while (differ < a.size() && a[differ] == b[differ]) differ++;
+  EXPECT_EQ(a.size(), differ) << "the runs part at byte " << differ << " (capture frame "
+                              << ((long)differ - 44) / 4 << ")";
+  long quiet_start = 0;
+  EXPECT_LT(e2e_longest_quiet_run(again, 0, again.frames(), 0, &quiet_start), again.frames() / 2)
+      << "the music must actually play for the comparison to mean anything";
+}
+
+}  // namespace
