@@ -184,9 +184,18 @@ void audio_stop(int long_fade) {
   // consuming must not keep the program from ending.
   uint32_t last_clock = audio_clock();
   int still = 0;
-  for (int pass = 0; audio_output.open && voice_count() > 0 && pass < STOP_MAX_PASSES; ++pass) {
+  // Voices end at the clock, but the device plays that moment only a latency
+  // and its own lead later; closing any sooner would cut the fade off at
+  // nearly full level, a click instead of a fade.
+  int draining = 0;
+  uint32_t heard_by = 0;
+  for (int pass = 0; audio_output.open && pass < STOP_MAX_PASSES; ++pass) {
     uint32_t clock = audio_update(4000);
-    if (voice_count() == 0) break;
+    if (voice_count() == 0) {
+      if (!draining) heard_by = clock + (uint32_t)audio_output_delay_frames();
+      draining = 1;
+      if (clock >= heard_by) break;
+    }
     if (clock == last_clock) {
       if (++still >= STOP_STALL_PASSES) break;
     } else {

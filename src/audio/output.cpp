@@ -103,6 +103,15 @@ uint32_t audio_write_ahead(int max_frames) {
   return o.clock;
 }
 
+int audio_output_delay_frames(void) {
+  AudioOutput& o = audio_output;
+  if (!o.open) return 0;
+  int play_bytes, write_bytes;
+  sound_device_cursors(&play_bytes, &write_bytes);
+  return o.latency_frames +
+         forward_distance(wrap_position(play_bytes / 4), wrap_position(write_bytes / 4));
+}
+
 uint32_t audio_update(int max_frames) {
   // The short pass puts the most urgent frames into the buffer first.
   if (max_frames > 1200) audio_write_ahead(800);

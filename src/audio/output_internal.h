@@ -19,3 +19,6 @@ extern AudioOutput audio_output;
 // One pass: advance the clock by the write cursor's movement, mix and write at
 // most max_frames from latency_frames past the write cursor.
 uint32_t audio_write_ahead(int max_frames);
+// Frames from the clock to the moment the device plays what was written for
+// it: the latency plus how far the write cursor now leads the play cursor.
+int audio_output_delay_frames(void);

@@ -283,12 +283,40 @@ TEST_F(MusicTest, AudioStopFadeLengths) {
     voice_schedule(dc.data(), 400000, 1, 2, 0.0f, clock + 100000, 400000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
     audio_stop(long_fade);
     int fade = long_fade ? 32000 : 3000;
+    int drain = (1322 + 300) / 440 + 1;  // until the device has played the fade's end
     EXPECT_GE(fake_sound.sleep_calls, fade / 440) << long_fade;
-    EXPECT_LE(fake_sound.sleep_calls, fade / 440 + 2) << long_fade;
+    EXPECT_LE(fake_sound.sleep_calls, fade / 440 + 2 + drain) << long_fade;
     EXPECT_EQ(fake_sound.open, 0);
     EXPECT_EQ(audio_output.open, 0);
     EXPECT_EQ(voice_count(), 0);
   }
+}
+
+// Regression: audio_stop closed the output as soon as the voices had ended at
+// the clock, while the device was still a latency and its own lead short of
+// playing the fade, so quitting cut the music off at nearly full level.
+TEST_F(MusicTest, AudioStopClosesOnlyOnceTheFadeHasBeenPlayed) {
+  auto dc = make_dc_stereo(400000, 8000, -8000);
+  fake_sound.frames_per_ms = 44;
+  uint32_t clock = audio_update(4000);
+  voice_schedule(dc.data(), 400000, 1, 2, 0.0f, clock, 400000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
+  audio_update(4000);
+  uint32_t fade_end = audio_clock() + 3000;  // the release starts at the clock
+  audio_stop(0);
+  ASSERT_EQ(fake_sound.open, 0);
+  // Audio time t sits at buffer frame t + lead + latency (the write cursor
+  // began 300 frames ahead of the play cursor, which began at 0).
+  int fade_end_position = (int)fade_end + 300 + 1322;
+  int play = fake_sound.play_bytes / 4;
+  EXPECT_GE(play, fade_end_position) << "closed before the device reached the fade's end";
+  // What it played up to there is the fade down to silence, never louder.
+  int previous = 8000;
+  for (int f = fade_end_position - 3000; f < play; ++f) {
+    int left = fake_sound_left(f);
+    EXPECT_LE(left, previous + 1) << "frame " << f;
+    previous = left;
+  }
+  EXPECT_EQ(fake_sound_left(fade_end_position), 0);
 }
 
 TEST_F(MusicTest, AudioStopLetsCuesFinish) {

@@ -17,7 +17,7 @@
 namespace {
 
 const int PLAY_SECONDS = 4;
-const long ESC_FADE_FRAMES = 3000;  // the quit fade (a long fade only at game end)
+const long ESC_FADE_FRAMES = 3000;  // the quit fade (the long one is for the game end)
 
 long longest_zero_run(const std::vector<int16_t>& stereo, long from, long to) {
   long best = 0, run = 0;
@@ -85,15 +85,23 @@ TEST(SdlPlayback, TitlePieceReachesTheDeviceWithoutDropoutsAndEscExitsWithZero) 
   EXPECT_LE(longest_zero_run(capture.samples, onset, fade), longest_zero_run(expected, onset, fade))
       << "exact silence inside the music is a dropout";
 
-  // Then a fade that only ever attenuates, and silence once it is over.
-  for (long t = fade; t < n; t++) {
-    bool louder = abs(capture.left(t)) > abs(expected[2 * t]) + 1 ||
-                  abs(capture.right(t)) > abs(expected[2 * t + 1]) + 1;
-    bool after_fade = t >= fade + ESC_FADE_FRAMES && (capture.left(t) || capture.right(t));
-    if (louder || after_fade) {
+  // Then Esc's fade, which must be heard to its end before the device closes
+  // (a cut at full level is a click), only ever attenuating, then silence.
+  ASSERT_LT(fade, n) << "the recording ends at full level: the fade after Esc was never played";
+  long silent_from = n;
+  while (silent_from > fade && capture.left(silent_from - 1) == 0 && capture.right(silent_from - 1) == 0)
+    silent_from--;
+  printf("after Esc: %ld frames of fade, then %ld frames of silence before the device closed\n",
+         silent_from - fade, n - silent_from);
+  EXPECT_LE(silent_from - fade, ESC_FADE_FRAMES) << "the fade is longer than the quit fade";
+  EXPECT_GT(n - silent_from, 0) << "the device closed before the fade had ended";
+  for (long t = fade; t < silent_from; t++) {
+    if (abs(capture.left(t)) > abs(expected[2 * t]) + 1 ||
+        abs(capture.right(t)) > abs(expected[2 * t + 1]) + 1) {
       ADD_FAILURE() << "after Esc, capture frame " << t << " (" << t - fade
                     << " into the fade) is " << capture.left(t) << "/" << capture.right(t)
-                    << ", the title there is " << expected[2 * t] << "/" << expected[2 * t + 1];
+                    << ", louder than the title there " << expected[2 * t] << "/"
+                    << expected[2 * t + 1];
       break;
     }
   }
