@@ -1,10 +1,10 @@
 // Everything that depends on the frame is computed once, everything that
 // depends on the row once per row (17 row starts and one random draw). The
-// Palette is applied once per frame to the whole noise table, so a pixel is a
-// copy from its class's row of colours, and a run of 8 pixels of one class is
-// a plain 32-byte copy. Offsets are added with 32-bit wrap-around; only their
-// low 16 bits matter, and the table's tail makes a whole row safe to read from
-// any start.
+// Palette is applied to the whole noise table ahead of the rows (as colours,
+// or as two-colour selector bytes for the game's own Palettes), so a pixel is
+// a copy or a mask from its class's row. Offsets are added with 32-bit
+// wrap-around; only their low 16 bits matter, and the table's tail makes a
+// whole row safe to read from any start.
 #include "sim/noise_field.h"
 
 #include <stddef.h>
@@ -12,6 +12,7 @@
 
 #include "core/game_state.h"
 #include "core/noise_tables.h"
+#include "sim/noise_field_internal.h"
 #include "support/random.h"
 
 namespace {
@@ -32,24 +33,44 @@ struct FrameKeys {
   uint32_t stream_a[8], stream_b[8];
 };
 
-// The noise table seen through the Palette (same layout, tail included), and
-// the Palette and table build it was made from. A working cache, not game
-// state: most frames swap just two Palette entries, so only the places holding
-// those two byte values are brought up to date, found through an index of the
-// table's positions sorted by byte value.
+// Two working caches derived from the noise table, not game state. Most
+// frames change the Palette by one swap, so each cache is brought up to date
+// only at the places holding the byte values whose entry changed, found
+// through an index of the table's positions grouped by byte value.
+uint16_t g_positions[NOISE_BYTES_SIZE];  // table positions grouped by byte value
+int32_t g_value_start[PALETTE_SIZE + 1];  // value v owns g_positions[start[v] .. start[v + 1])
+const uint8_t* g_indexed_noise = nullptr;
+uint32_t g_indexed_version = 0;
+static_assert(NOISE_BYTES_SIZE - 1 <= 0xFFFF, "positions are stored in 16 bits");
+
+// The noise table seen through the Palette (same layout, tail included), for
+// any Palette: a pixel is a copy from its class's row of colours.
 uint32_t g_noise_colours[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
 uint32_t g_cached_palette[PALETTE_SIZE];
 const uint8_t* g_cached_noise = nullptr;
 uint32_t g_cached_version = 0;
-uint16_t g_positions[NOISE_BYTES_SIZE];  // table positions grouped by byte value
-int32_t g_value_start[PALETTE_SIZE + 1];  // value v owns g_positions[start[v] .. start[v + 1])
-static_assert(NOISE_BYTES_SIZE - 1 <= 0xFFFF, "positions are stored in 16 bits");
+
+// The game's Palettes only ever hold two colours (white and black shuffled,
+// the title's grey and black, room 39's two greys). For those the noise table
+// is kept as one selector byte per entry, 0x00 for colour 0 and 0xFF for
+// colour 1: a quarter of the coloured table, so the rows a frame reads stay
+// near the core and the colour is a mask away. A fade only changes the two
+// colours, not which byte values share one, so it costs nothing here.
+uint8_t g_noise_select[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
+uint8_t g_select_of_value[PALETTE_SIZE];  // 0x00 or 0xFF, what g_noise_select holds per byte value
+const uint8_t* g_select_noise = nullptr;
+uint32_t g_select_version = 0;
 
 // Patching costs about 256 writes per changed value; beyond this many changed
 // values a full pass is as cheap.
 const int MAX_PATCHED_VALUES = 32;
 
+bool cache_is_current(const uint8_t* cached, uint32_t cached_version, const uint8_t* noise) {
+  return cached == noise && cached_version == noise_tables_version();
+}
+
 void index_positions(const uint8_t* noise) {
+  if (cache_is_current(g_indexed_noise, g_indexed_version, noise)) return;
   int32_t counts[PALETTE_SIZE] = {};
   for (int i = 0; i < NOISE_BYTES_SIZE; i++) counts[noise[i]]++;
   g_value_start[0] = 0;
@@ -57,11 +78,12 @@ void index_positions(const uint8_t* noise) {
   int32_t next[PALETTE_SIZE];
   for (int v = 0; v < PALETTE_SIZE; v++) next[v] = g_value_start[v];
   for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_positions[next[noise[i]]++] = (uint16_t)i;
+  g_indexed_noise = noise;
+  g_indexed_version = noise_tables_version();
 }
 
 void refresh_noise_colours(const uint8_t* noise, const uint32_t* palette) {
-  if (g_cached_noise != noise || g_cached_version != noise_tables_version()) {
-    index_positions(noise);
+  if (!cache_is_current(g_cached_noise, g_cached_version, noise)) {
     for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_colours[i] = palette[noise[i]];
   } else {
     int changed[PALETTE_SIZE];
@@ -72,6 +94,7 @@ void refresh_noise_colours(const uint8_t* noise, const uint32_t* palette) {
     if (n_changed > MAX_PATCHED_VALUES) {
       for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_colours[i] = palette[noise[i]];
     } else {
+      index_positions(noise);
       for (int c = 0; c < n_changed; c++) {
         int v = changed[c];
         uint32_t colour = palette[v];
@@ -83,6 +106,70 @@ void refresh_noise_colours(const uint8_t* noise, const uint32_t* palette) {
   memcpy(g_cached_palette, palette, sizeof(g_cached_palette));
   g_cached_noise = noise;
   g_cached_version = noise_tables_version();
+}
+
+// True when the Palette holds at most two distinct colours; then every entry
+// equals *a_out or *b_out (the same when there is only one).
+bool palette_two_colours(const uint32_t* palette, uint32_t* a_out, uint32_t* b_out) {
+  uint32_t a = palette[0], b = palette[0];
+  for (int v = 1; v < PALETTE_SIZE; v++) {
+    uint32_t p = palette[v];
+    if (p == a || p == b) continue;
+    if (a != b) return false;
+    b = p;
+  }
+  *a_out = a;
+  *b_out = b;
+  return true;
+}
+
+// Brings the selector table in line with a two-colour Palette {a, b} and
+// returns the colours its 0x00 and 0xFF stand for. Of the two ways to assign
+// a and b to the selectors it keeps the one that moves fewer byte values, so
+// a swap patches two values and a fade none.
+void refresh_noise_select(const uint8_t* noise, const uint32_t* palette, uint32_t a, uint32_t b,
+                          uint32_t* colour0_out, uint32_t* colour1_out) {
+  bool current = cache_is_current(g_select_noise, g_select_version, noise);
+  uint8_t wanted[PALETTE_SIZE];
+  if (a == b) {
+    // One colour: whatever the selectors say, both stand for it.
+    *colour0_out = *colour1_out = a;
+    if (current) return;
+    memset(wanted, 0, sizeof(wanted));
+  } else {
+    int moved = 0;
+    for (int v = 0; v < PALETTE_SIZE; v++) {
+      wanted[v] = palette[v] == b ? 0xFF : 0x00;
+      moved += wanted[v] != g_select_of_value[v];
+    }
+    if (moved > PALETTE_SIZE / 2) {
+      for (int v = 0; v < PALETTE_SIZE; v++) wanted[v] ^= 0xFF;
+      uint32_t t = a;
+      a = b;
+      b = t;
+    }
+    *colour0_out = a;
+    *colour1_out = b;
+  }
+  int changed[PALETTE_SIZE];
+  int n_changed = 0;
+  for (int v = 0; v < PALETTE_SIZE; v++)
+    if (wanted[v] != g_select_of_value[v]) changed[n_changed++] = v;
+  if (current && n_changed == 0) return;
+  if (!current || n_changed > MAX_PATCHED_VALUES) {
+    for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_select[i] = wanted[noise[i]];
+  } else {
+    index_positions(noise);
+    for (int c = 0; c < n_changed; c++) {
+      int v = changed[c];
+      uint8_t sel = wanted[v];
+      for (int32_t p = g_value_start[v]; p < g_value_start[v + 1]; p++) g_noise_select[g_positions[p]] = sel;
+    }
+  }
+  memcpy(g_noise_select + NOISE_BYTES_SIZE, g_noise_select, NOISE_BYTES_TAIL);
+  memcpy(g_select_of_value, wanted, sizeof(g_select_of_value));
+  g_select_noise = noise;
+  g_select_version = noise_tables_version();
 }
 
 const uint64_t ONES = 0x0101010101010101ull;
@@ -125,27 +212,36 @@ FrameKeys frame_keys(void) {
   return f;
 }
 
-void set_row_u32(int cls, uint32_t a, uint32_t b) { set_layer_row(cls, (int32_t)a, (int32_t)b); }
+// A class's row start in the noise table: set_layer_row's sum, kept as an
+// offset so the renderer can point it into its derived tables.
+uint32_t row_start(uint32_t a, uint32_t b) { return (a + g_game.random_words[b & 0x7FFF]) & 0xFFFF; }
 
-void set_rows_for(const FrameKeys& f, int32_t j) {
+// Every class's row start for scene row j, in the order of the row formulas
+// (class 16's random draw is the one step whose order matters).
+inline void row_starts(const FrameKeys& f, int32_t j, uint32_t starts_out[BITMAP_CLASS_COUNT]) {
   uint32_t t = u32(f.t), row = u32(j);
-  set_row_u32(0, u32(f.t >> 2), row - t);
+  starts_out[0] = row_start(u32(f.t >> 2), row - t);
   if (f.room >= 38)
-    set_row_u32(1, 200, row + u32(f.t >> 2));
+    starts_out[1] = row_start(200, row + u32(f.t >> 2));
   else
-    set_row_u32(1, f.jitter + 200, row);
-  set_row_u32(13, f.a13, row + 200);
-  set_row_u32(14, f.a14, row + 400);
-  set_row_u32(16, mt_next(), 0);
-  set_row_u32(15, f.a15, row + f.b15);
-  set_row_u32(12, f.a12, row + f.b12);
-  for (int h = 0; h < 8; h++) set_row_u32(2 + h, f.stream_a[h], f.stream_b[h] + row);
+    starts_out[1] = row_start(f.jitter + 200, row);
+  starts_out[13] = row_start(f.a13, row + 200);
+  starts_out[14] = row_start(f.a14, row + 400);
+  starts_out[16] = row_start(mt_next(), 0);
+  starts_out[15] = row_start(f.a15, row + f.b15);
+  starts_out[12] = row_start(f.a12, row + f.b12);
+  for (int h = 0; h < 8; h++) starts_out[2 + h] = row_start(f.stream_a[h], f.stream_b[h] + row);
   bool odd = (j & 1) != 0;
-  set_row_u32(11, odd ? t + f.jitter : f.jitter - t, row + 600);
+  starts_out[11] = row_start(odd ? t + f.jitter : f.jitter - t, row + 600);
   if (odd)
-    set_row_u32(10, 333, row + t + 2000);
+    starts_out[10] = row_start(333, row + t + 2000);
   else
-    set_row_u32(10, 733, row - t + 2000);
+    starts_out[10] = row_start(733, row - t + 2000);
+}
+
+// layer_rows as set_layer_row would have left them after the last row.
+void keep_layer_rows(const uint32_t starts[BITMAP_CLASS_COUNT]) {
+  for (int c = 0; c < BITMAP_CLASS_COUNT; c++) g_game.layer_rows[c] = g_game.noise_bytes + starts[c];
 }
 
 // The debug view's colours in the OutputImage's layout: the key colours are
@@ -161,36 +257,97 @@ void debug_colours(uint32_t colours_out[256]) {
 }  // namespace
 
 void set_layer_row(int cls, int32_t a, int32_t b) {
-  uint32_t start = ((uint32_t)a + g_game.random_words[(uint32_t)b & 0x7FFF]) & 0xFFFF;
-  g_game.layer_rows[cls] = g_game.noise_bytes + start;
+  g_game.layer_rows[cls] = g_game.noise_bytes + row_start((uint32_t)a, (uint32_t)b);
 }
 
-// One row of the normal view, as runs of one class: rooms are large areas of
-// few classes, so a run is usually long and becomes one library copy (which
-// uses the widest stores the processor has); short runs go pixel by pixel.
-void render_row(uint32_t* dst, const uint8_t* src, int cols, const uint32_t* const rows[256]) {
-  const int short_run = 16;
+namespace {
+
+// The portable row loops work in chunks of 16 pixels: a chunk of one class
+// (most of them, rooms being large areas of few classes) is one straight
+// copy; only chunks where classes meet go pixel by pixel.
+const int CHUNK = 16;
+
+// 0x00 -> 0, 0xFF -> all ones, by sign extension (which vectorises well).
+uint32_t select_mask(uint8_t sel) { return (uint32_t)(int32_t)(int8_t)sel; }
+
+bool chunk_is_one_class(const uint8_t* scene) {
+  uint64_t lo, hi;
+  memcpy(&lo, scene, 8);
+  memcpy(&hi, scene + 8, 8);
+  return lo == hi && lo == ONES * scene[0];
+}
+
+}  // namespace
+
+void noise_row_colours_portable(uint32_t* dst, const uint8_t* scene, int cols, const uint32_t* table,
+                                const uint32_t starts[256]) {
   int k = 0;
-  while (k < cols) {
-    uint8_t cls = src[k];
-    uint64_t same = ONES * cls;
-    int end = k + 1;
-    for (;;) {
-      uint64_t block;
-      if (end + 8 > cols) break;
-      memcpy(&block, src + end, 8);
-      if (block != same) break;
-      end += 8;
-    }
-    while (end < cols && src[end] == cls) end++;
-    const uint32_t* row = rows[cls];
-    if (end - k >= short_run) {
-      memcpy(dst + k, row + k, (size_t)(end - k) * sizeof(uint32_t));
+  for (; k + CHUNK <= cols; k += CHUNK) {
+    if (chunk_is_one_class(scene + k)) {
+      memcpy(dst + k, table + starts[scene[k]] + k, CHUNK * sizeof(uint32_t));
     } else {
-      for (int i = k; i < end; i++) dst[i] = row[i];
+      for (int i = k; i < k + CHUNK; i++) dst[i] = table[starts[scene[i]] + i];
     }
-    k = end;
   }
+  for (; k < cols; k++) dst[k] = table[starts[scene[k]] + k];
+}
+
+void noise_row_select_portable(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* table,
+                               const uint32_t starts[256], uint32_t colour0, uint32_t colour1) {
+  // The row's selectors are gathered first, then widened in one plain loop
+  // over a local buffer, which the compiler turns into vector code.
+  uint8_t sel[NOISE_BYTES_TAIL];
+  if (cols > NOISE_BYTES_TAIL) cols = NOISE_BYTES_TAIL;
+  int k = 0;
+  for (; k + CHUNK <= cols; k += CHUNK) {
+    if (chunk_is_one_class(scene + k)) {
+      memcpy(sel + k, table + starts[scene[k]] + k, CHUNK);
+    } else {
+      for (int i = k; i < k + CHUNK; i++) sel[i] = table[starts[scene[i]] + i];
+    }
+  }
+  for (; k < cols; k++) sel[k] = table[starts[scene[k]] + k];
+  uint32_t flip = colour0 ^ colour1;
+  for (k = 0; k < cols; k++) dst[k] = colour0 ^ (flip & select_mask(sel[k]));
+}
+
+namespace {
+
+int g_vector_limit = NOISE_VECTOR_AVX2;
+
+int vector_level(void) {
+#if defined(NOISE_FIELD_HAVE_X86)
+  static const int best = noise_field_avx2_supported() ? NOISE_VECTOR_AVX2 : NOISE_VECTOR_SSE2;
+#else
+  const int best = NOISE_VECTOR_NONE;
+#endif
+  return g_vector_limit < best ? g_vector_limit : best;
+}
+
+void row_select(int level, uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* table,
+                const uint32_t starts[256], uint32_t colour0, uint32_t colour1) {
+#if defined(NOISE_FIELD_HAVE_X86)
+  if (level >= NOISE_VECTOR_AVX2) return noise_row_select_avx2(dst, scene, cols, table, starts, colour0, colour1);
+  if (level >= NOISE_VECTOR_SSE2) return noise_row_select_sse2(dst, scene, cols, table, starts, colour0, colour1);
+#endif
+  (void)level;
+  noise_row_select_portable(dst, scene, cols, table, starts, colour0, colour1);
+}
+
+void row_colours(int level, uint32_t* dst, const uint8_t* scene, int cols, const uint32_t* table,
+                 const uint32_t starts[256]) {
+#if defined(NOISE_FIELD_HAVE_X86)
+  if (level >= NOISE_VECTOR_AVX2) return noise_row_colours_avx2(dst, scene, cols, table, starts);
+#endif
+  (void)level;
+  noise_row_colours_portable(dst, scene, cols, table, starts);
+}
+
+}  // namespace
+
+int noise_field_limit_vector(int level) {
+  g_vector_limit = level < NOISE_VECTOR_NONE ? NOISE_VECTOR_NONE : level;
+  return vector_level();
 }
 
 void render_noise_field(OutputImage* image, const Bitmap* scene) {
@@ -200,31 +357,43 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
   int rows = scene->height < image->height ? scene->height : image->height;
   int cols = scene->width < image->width ? scene->width : image->width;
   if (cols > NOISE_BYTES_TAIL) cols = NOISE_BYTES_TAIL;
+  if (rows <= 0) return;
   FrameKeys f = frame_keys();
+  // Row starts per scene byte; bytes outside 0..16 (never produced by the
+  // loader) keep start 0, a fixed row instead of a wild pointer.
+  uint32_t starts[256] = {};
 
   if (g.debug_view) {
     uint32_t colours[256];
     debug_colours(colours);
     for (int j = 0; j < rows; j++) {
-      set_rows_for(f, j);  // keeps the per-row random draws in step
+      row_starts(f, j, starts);  // keeps the per-row random draws in step
       const uint8_t* src = scene->pixels + (size_t)j * scene->width;
       uint32_t* dst = image->pixels + (size_t)j * image->width;
       for (int k = 0; k < cols; k++) dst[k] = colours[src[k]];
     }
+    keep_layer_rows(starts);
     return;
   }
 
   const uint8_t* noise = g.noise_bytes;
-  refresh_noise_colours(noise, g.palette);
-
-  // Bytes outside 0..16 (never produced by the loader) read a fixed row
-  // instead of a wild pointer.
-  const uint32_t* colour_rows[256];
-  for (int i = 0; i < 256; i++) colour_rows[i] = g_noise_colours;
-  for (int j = 0; j < rows; j++) {
-    set_rows_for(f, j);
-    for (int c = 0; c < BITMAP_CLASS_COUNT; c++) colour_rows[c] = g_noise_colours + (g.layer_rows[c] - noise);
-    render_row(image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
-               colour_rows);
+  int level = vector_level();
+  uint32_t a, b;
+  if (palette_two_colours(g.palette, &a, &b)) {
+    uint32_t colour0, colour1;
+    refresh_noise_select(noise, g.palette, a, b, &colour0, &colour1);
+    for (int j = 0; j < rows; j++) {
+      row_starts(f, j, starts);
+      row_select(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
+                 g_noise_select, starts, colour0, colour1);
+    }
+  } else {
+    refresh_noise_colours(noise, g.palette);
+    for (int j = 0; j < rows; j++) {
+      row_starts(f, j, starts);
+      row_colours(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
+                  g_noise_colours, starts);
+    }
   }
+  keep_layer_rows(starts);
 }

@@ -15,3 +15,14 @@ void render_noise_field(OutputImage* image, const Bitmap* scene);
 // layer_rows[cls] = noise_bytes + ((a + random_words[b & 0x7FFF]) & 0xFFFF),
 // the sum taken with 32-bit wrap-around.
 void set_layer_row(int cls, int32_t a, int32_t b);
+
+// The widest vector code the renderer uses. Every level draws the same
+// pictures; tests pin each one in turn to hold them to that.
+enum {
+  NOISE_VECTOR_NONE = 0,  // portable C++
+  NOISE_VECTOR_SSE2 = 1,  // x86-64 baseline
+  NOISE_VECTOR_AVX2 = 2,  // only where the processor and the system run it
+};
+// Caps the level (NOISE_VECTOR_AVX2: the best this machine runs) and returns
+// the level now in effect, which may be lower than asked.
+int noise_field_limit_vector(int level);
