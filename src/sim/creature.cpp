@@ -254,8 +254,9 @@ void creature_update(Creature* cr, float dt) {
         } else {
           if (cr->leg >= 2 * count - 1) cr->leg = 1;
         }
-        float u = (float)random_unit();
-        cr->rest = cr->rest_min + u * (cr->rest_max - cr->rest_min);
+        // The draw keeps its 2^-32 steps through the scaling; rounded once.
+        double u = random_unit();
+        cr->rest = (float)(cr->rest_min + u * (cr->rest_max - cr->rest_min));
         arrival_hook(cr);
       }
     }

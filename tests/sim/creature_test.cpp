@@ -13,6 +13,7 @@
 #include "audio/voice.h"
 #include "core/tables.h"
 #include "sim_fixture.h"
+#include "support/random.h"
 
 namespace {
 
@@ -421,6 +422,24 @@ TEST_F(CreatureTest, CreatureWithoutAPathStandsStill) {
   for (int f = 0; f < 100; f++) creature_update(cr(12), 0.05f);
   EXPECT_EQ(cr(12)->x, 450);
   EXPECT_EQ(cr(12)->y, 577);
+}
+
+TEST_F(CreatureTest, RestScalesTheFullPrecisionDrawAndRoundsOnce) {
+  // Regression: the draw was rounded to float before it was scaled, which put
+  // about one rest in six a float step off (and could round a draw just below
+  // 1 up to exactly 1).
+  std::vector<double> draws;
+  for (int i = 0; i < 200; i++) draws.push_back(random_unit());
+  random_reset();
+  Creature* c = cr(3);  // rests 0.25..2.5 s, no arrival quirk
+  int off = 0;
+  for (double u : draws) {
+    c->rest = 0.0f;
+    creature_update(c, 100.0f);  // arrives within this one frame
+    const float expected = (float)(c->rest_min + u * (c->rest_max - c->rest_min));
+    if (c->rest != expected) off++;
+  }
+  EXPECT_EQ(off, 0) << "rests off by rounding, of " << draws.size();
 }
 
 }  // namespace
