@@ -26,6 +26,12 @@ static const float MAX_FRAME_SECONDS = 0.05f;
 static const float INLINE_DECODE_MAX_SECONDS = 1.0f / 30.0f;
 static const float BURST_ANGLE_STEP = 0.3926991f;  // pi/8
 
+// The counter only sets the noise phase and every reader reduces it, so it
+// counts modulo 2^32: room 39 adds 100 a frame and passes 2^31 in four days.
+static void advance_frame_counter(uint32_t steps) {
+  g_game.frame_counter = (int32_t)((uint32_t)g_game.frame_counter + steps);
+}
+
 static void present_output(void) {
   OutputImage* out = g_game.output_image;
   present_frame(0, 0, out->pixels, out->width, out->height, out->width);
@@ -48,7 +54,7 @@ static void title_frame(float dt) {
       g_game.fade_level = (int)((float)g_game.fade_level + step);
     }
   }
-  g_game.frame_counter += 1;
+  advance_frame_counter(1);
   // Each menu state has its own picture: 1 the title, 2 and 3 the menu with
   // its first or second item framed. Without one, the title stands in.
   const Bitmap* picture = g_game.titles[1];
@@ -150,12 +156,13 @@ void frame_room_effects(void) {
   int room = g_game.room_number;
   if (room == 38) {
     double w = room_progress();
-    g_game.frame_counter = (int32_t)((double)g_game.frame_counter + 100.0 * pow(w, 2.5));
+    int64_t next = (int64_t)((double)g_game.frame_counter + 100.0 * pow(w, 2.5));
+    advance_frame_counter((uint32_t)(next - g_game.frame_counter));
   } else if (room == 39) {
     float w = room_progress();
     uint32_t a = clamp_byte(255.0f - 95.0f * w);
     uint32_t b = clamp_byte(160.0f * w);
-    g_game.frame_counter += 100;
+    advance_frame_counter(100);
     for (int i = 0; i < 256; i++) {
       int marked = (g_game.palette[i] & PALETTE_MARKED) == PALETTE_MARKED;
       g_game.palette[i] = marked ? PALETTE_MARKED + a * 0x010101u : b * 0x010101u;
@@ -192,12 +199,12 @@ void run_frame(float dt, int inactive) {
     // every 1.35 s so the screen is seen to be alive.
     g_game.pause_blink += dt;
     if (g_game.pause_blink > 1.2f) {
-      g_game.frame_counter += 1;
+      advance_frame_counter(1);
       if (g_game.pause_blink > 1.35f) g_game.pause_blink = 0;
     }
     dt = 0;
   } else {
-    g_game.frame_counter += 1;
+    advance_frame_counter(1);
     if (dt > MAX_FRAME_SECONDS) dt = MAX_FRAME_SECONDS;
     g_game.play_time += dt;
   }
