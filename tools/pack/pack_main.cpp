@@ -83,7 +83,8 @@ static int pack_extract(const char* path, const char* dir) {
     }
     std::string out = std::string(dir) + "/" + f.name;
     FILE* file = fopen(out.c_str(), "wb");
-    int ok = file && fwrite(f.data.data(), 1, f.data.size(), file) == f.data.size();
+    // An empty entry's data() may be null, which fwrite must not get.
+    int ok = file && (f.data.empty() || fwrite(f.data.data(), 1, f.data.size(), file) == f.data.size());
     if (file && fclose(file) != 0) ok = 0;
     if (!ok) {
       fprintf(stderr, "vantrel-pack: cannot write %s\n", out.c_str());
