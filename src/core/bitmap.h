@@ -1,4 +1,6 @@
-// Bitmap and OutputImage: the two image records the whole game shares.
+// Bitmap and OutputImage: the two image records the whole game shares. Plain
+// width, height and a separate pixel block, so a room change swaps pixels and
+// the renderer, loader and drawing code all index them the same way.
 #pragma once
 
 #include <stdint.h>
