@@ -8,14 +8,19 @@
 
 #include "audio/audio.h"
 #include "audio/music.h"
+#include "core/archive.h"
 #include "core/bitmap_load.h"
 #include "core/fatal.h"
 #include "core/game_state.h"
 #include "platform/platform.h"
 
+static void room_image_name(int n, char (&name_out)[32]) {
+  snprintf(name_out, sizeof name_out, "r%02d.png", n);
+}
+
 int room_load(int n) {
   char name[32];
-  snprintf(name, sizeof name, "r%02d.png", n);
+  room_image_name(n, name);
   DecodedImage* decoded = image_load_rgba(name);
   if (!decoded) return 0;
   bitmap_free(g_game.room);
@@ -48,6 +53,11 @@ void room_change(int delta) {
     save_write();
     return;
   }
+  // An image that is there but does not decode is broken data, not the end
+  // of the row: finishing the game would erase the player's save.
+  char name[32];
+  room_image_name(g_game.room_number + delta, name);
+  if (load_data(name, 0)) fatal_message("Couldn't find data file");
   // Walked out of the row of rooms: the game is over. A zero record fails the
   // checksum, so the next start shows the title screen.
   memset(&g_game.save, 0, sizeof g_game.save);

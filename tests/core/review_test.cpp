@@ -3,12 +3,23 @@
 // broad behaviour of those modules is covered by game_core_test.cpp.
 #include <gtest/gtest.h>
 #include <limits.h>
+#include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/archive.h"
 #include "core/bitmap.h"
 #include "core/frame.h"
 #include "core/game_state.h"
 #include "core/noise_tables.h"
+#include "core/room.h"
+#include "core/save.h"
+#include "fake_platform.h"
+#include "pack/archive_write.h"
 
 namespace {
 
@@ -48,6 +59,61 @@ TEST(FrameCounter, WrapsRoundInTheFastRoomsInsteadOfOverflowing) {
 
   g_game.work_bitmap = saved_work;
   bitmap_free(work);
+}
+
+// Regression: a room image that is in the data but does not decode was taken
+// for the end of the row of rooms, so walking into it erased the player's
+// save and exited as if the game had been won. Broken data ends with the data
+// file message and leaves the save alone; only a room with no image at all
+// finishes the game.
+TEST(RoomChange, UndecodableNextRoomIsBrokenDataNotTheEndOfTheGame) {
+  namespace fs = std::filesystem;
+  char tmpl[] = "/tmp/vantrel_review_XXXXXX";
+  ASSERT_TRUE(mkdtemp(tmpl));
+  fs::path archive = fs::path(tmpl) / "packed.dat";
+  const std::string junk = "PNG? no: a damaged room image";
+  ASSERT_EQ(1, archive_write_file(archive.c_str(),
+                                  {{"r02.png", std::vector<uint8_t>(junk.begin(), junk.end())}}));
+  archive_close_all();
+  ASSERT_EQ(1, archive_open(archive.c_str()));
+  fake_platform_reset();
+  g_game.sound_enabled = 0;
+  g_game.cheats_enabled = 0;
+  g_game.room_number = 1;
+  g_game.avatar_x = -28;
+  g_game.avatar_y = 300;
+  save_capture();
+  SaveRecord saved = g_game.save;
+  save_write();
+  const std::vector<uint8_t> stored = g_fake.store.begin()->second;
+
+  int code = -1;
+  try {
+    room_change(+1);
+  } catch (const FakeExit& e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 0);
+  ASSERT_EQ(g_fake.messages.size(), 1u);
+  EXPECT_EQ(g_fake.messages[0], "ERROR: Couldn't find data file");
+  EXPECT_EQ(g_fake.store.begin()->second, stored) << "the save is kept";
+  EXPECT_EQ(0, memcmp(&g_game.save, &saved, sizeof saved));
+
+  // Past the last room there is no image at all: that is the end.
+  fake_platform_reset();
+  g_game.room_number = 2;
+  code = -1;
+  try {
+    room_change(+1);
+  } catch (const FakeExit& e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(g_fake.messages.empty());
+  EXPECT_EQ(g_fake.store.begin()->second, std::vector<uint8_t>(24, 0));
+
+  archive_close_all();
+  fs::remove_all(tmpl);
 }
 
 }  // namespace
