@@ -122,12 +122,21 @@ int driver_start(Driver* d, const char* game_line) {
   return 1;
 }
 
+void driver_key(Driver* d, int key_bit, int down) {
+  for (const KeyInfo& k : KEYS)
+    if (k.bit == key_bit) send_key(d, k.bit, k.virtual_key, down);
+}
+
 void driver_frame(Driver* d, int keys) {
   for (const KeyInfo& k : KEYS) {
     int want = (keys & k.bit) != 0;
     int have = g_game.key_held[k.held_index] != 0;
     if (want != have) send_key(d, k.bit, k.virtual_key, want);
   }
+  driver_run(d);
+}
+
+void driver_run(Driver* d) {
   run_frame(FRAME_SECONDS, 0);
   if (d->record && getenv("SOLVER_TRACE"))
     fprintf(stderr, "%ld,%d,%d,%d,%d\n", d->frame, g_game.room_number, g_game.avatar_x, g_game.avatar_y,

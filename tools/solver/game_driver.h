@@ -40,6 +40,10 @@ int driver_start(Driver* d, const char* game_line);
 // Sends the key changes that make `keys` (DRIVE_* bits) the held set, then
 // runs one frame.
 void driver_frame(Driver* d, int keys);
+// Sends one key change as a script line would, without running a frame.
+void driver_key(Driver* d, int key_bit, int down);
+// Runs one frame with whatever keys are held.
+void driver_run(Driver* d);
 // Images of the changeable state (image_bytes each).
 void driver_save(const Driver* d, uint8_t* out);
 void driver_load(Driver* d, const uint8_t* in);

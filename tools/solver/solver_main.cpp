@@ -1,7 +1,10 @@
 // vantrel-solver: finds a way through every room with the game's own code and
 // writes the whole game as a vantrel-headless script plus a difficulty table.
 //   vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]
-//                  [--macro K] [--max-expansions N] [game options...]
+//                  [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]
+//                  [game options...]
+// --prefix follows an earlier route up to the entry of ROOM and searches on
+// from there (for working on one room without solving all before it).
 // DIR holds packed.dat (and, with +cheat, loose rooms that override it).
 // Rooms are solved in order, each from where the previous one left the
 // avatar; the route is only written when the whole row is solved.
@@ -29,6 +32,8 @@ struct Args {
   std::string route_path;
   std::string report_path;
   int last_room = LAST_ROOM;
+  const char* prefix_path = nullptr;  // a route to follow before searching
+  int from_room = 0;                  // ... up to the entry of this room
   SearchOptions search;
   std::string game_line = "-sound";
 };
@@ -56,6 +61,10 @@ int parse_args(int argc, char** argv, Args* a) {
     } else if (!strcmp(s, "--last-room") && v) {
       a->last_room = atoi(v);
       i++;
+    } else if (!strcmp(s, "--prefix") && v && i + 2 < argc) {
+      a->prefix_path = v;
+      a->from_room = atoi(argv[i + 2]);
+      i += 2;
     } else if (!strcmp(s, "--macro") && v) {
       a->search.macro_frames = atoi(v);
       i++;
@@ -71,6 +80,39 @@ int parse_args(int argc, char** argv, Args* a) {
   }
   return a->search.macro_frames >= 2 && a->search.macro_frames <= 60 && a->last_room >= 1 &&
          a->last_room <= LAST_ROOM;
+}
+
+// Follows a route script (as written by this tool) until the game enters
+// room `room`; the events are recorded again so the final route holds them.
+// Returns 0 when the script ends first.
+int follow_prefix(Driver* d, const char* path, int room) {
+  FILE* f = fopen(path, "r");
+  if (!f) return 0;
+  std::vector<ScriptLine> lines;
+  char line[256];
+  while (fgets(line, sizeof line, f)) {
+    long frame;
+    char what[16], key[16];
+    if (line[0] == '#' || sscanf(line, "%ld %15s %15s", &frame, what, key) != 3) continue;
+    int bit = !strcmp(key, "RIGHT") ? DRIVE_RIGHT : !strcmp(key, "LEFT") ? DRIVE_LEFT : DRIVE_JUMP;
+    lines.push_back(ScriptLine{frame, !strcmp(what, "down"), bit});
+  }
+  fclose(f);
+  size_t next = 0;
+  // Frame 0 and the release on frame 1 were sent by driver_start.
+  while (next < lines.size() && lines[next].frame < d->frame) next++;
+  if (next < lines.size() && lines[next].frame == 1 && lines[next].key == DRIVE_JUMP && !lines[next].down)
+    next++;
+  while (g_game.room_number < room) {
+    while (next < lines.size() && lines[next].frame == d->frame) {
+      driver_key(d, lines[next].key, lines[next].down);
+      next++;
+    }
+    if (next >= lines.size() && g_game.room_number < room - 1) return 0;
+    driver_run(d);
+    if (driver_dying() && next >= lines.size()) return 0;
+  }
+  return 1;
 }
 
 double now_seconds(void) {
@@ -106,9 +148,14 @@ int main(int argc, char** argv) {
   d.record = &script;
   if (!driver_start(&d, args.game_line.c_str())) return 1;
 
+  if (args.prefix_path && !follow_prefix(&d, args.prefix_path, args.from_room)) {
+    fprintf(stderr, "vantrel-solver: %s does not lead into room %d\n", args.prefix_path, args.from_room);
+    return 1;
+  }
   std::vector<uint8_t> entry(d.image_bytes);
   std::vector<RoomResult> results;
   int ok = 1;
+  long route_end = d.frame;  // frames of the part of the route found so far
   for (;;) {
     int room = g_game.room_number;
     long entry_frame = d.frame;
@@ -128,6 +175,7 @@ int main(int argc, char** argv) {
       ok = 0;
       break;
     }
+    route_end = d.frame;
     if (room >= args.last_room) break;
     // The frame that crosses the edge loads the next room; keep walking.
     int keys = action_keys(r.actions.back(), r.last_frames - 1) & ~DRIVE_JUMP;
@@ -141,12 +189,20 @@ int main(int argc, char** argv) {
       ok = 0;
       break;
     }
+    route_end = d.frame;
   }
-  long total_frames = d.frame;
+  long total_frames = route_end;
   if (!args.report_path.empty() &&
       !report_write_table(args.report_path.c_str(), results, total_frames, args.search.macro_frames)) {
     fprintf(stderr, "vantrel-solver: cannot write %s\n", args.report_path.c_str());
     ok = 0;
+  }
+  // A route that stops short is still worth keeping, as a --prefix for
+  // working on the room that stopped it; it never replaces a whole one.
+  if (!ok && !args.route_path.empty()) {
+    std::string partial = args.route_path + ".partial";
+    while (!script.empty() && script.back().frame >= total_frames) script.pop_back();
+    report_write_route(partial.c_str(), script, total_frames);
   }
   if (ok && !args.route_path.empty() &&
       !report_write_route(args.route_path.c_str(), script, total_frames)) {
