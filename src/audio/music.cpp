@@ -145,8 +145,9 @@ int music_schedule_track(int id) {
     if (m.tracks[i].id == id) row = &m.tracks[i];
   if (!row) return 1;  // not in the table: skipped, the grid stays
   // A row that can never lie inside the stream is skipped like a missing id
-  // rather than stalling the music for good.
-  if (row->start < 0 || row->length <= 0) return 1;
+  // rather than stalling the music for good. Length 0 is a rest: no voice, but
+  // its beat still counts.
+  if (row->start < 0 || row->length < 0) return 1;
   int64_t end = (int64_t)row->start + row->length;
   if (end > m.music_decoded.load(std::memory_order_acquire)) {
     if (m.decode_done.load(std::memory_order_acquire) &&

@@ -196,6 +196,22 @@ TEST_F(MusicTest, MissingIdsAreSkippedAndCannotSpinForever) {
   EXPECT_EQ(music.music_time, 0u);
 }
 
+// Regression: a row of length 0 was skipped like a missing id, so the segment
+// after it came one beat early; it is a rest that still keeps its beat.
+TEST_F(MusicTest, ZeroLengthRowIsARestOnTheGrid) {
+  install_decoded_pcm(20000, 20000);
+  load_table("1 0 5000 100 2000\r\n2 6000 0 0 2500\r\n");
+  static const int list[3] = {1, 2, 1};
+  music_set_playlist(list, 3, 0);
+  music.music_time = 1000;
+  music_fill();
+  std::vector<Scheduled> seen;
+  collect(seen);
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(seen[0].start_time, 1000u - 100);
+  EXPECT_EQ(seen[1].start_time, 1000u + 2000 + 2500 - 100);
+}
+
 TEST_F(MusicTest, EmptyTableSchedulesNothing) {
   install_decoded_pcm(1000, 1000);
   music_set_playlist(playlist_a, PLAYLIST_A_COUNT, PLAYLIST_A_LOOP);
