@@ -29,8 +29,22 @@ uint32_t save_checksum(const SaveRecord* record) {
          (uint32_t)digest[3] << 24;
 }
 
+// Far beyond anything play can store (rooms are 800 x 600 and a fall lands
+// within a few hundred speed units), yet small enough that the avatar's
+// arithmetic cannot overflow and its landing search stays short. A record
+// outside them was made by hand, whatever its checksum says.
+enum { SAVE_POSITION_LIMIT = 1 << 16, SAVE_FALL_SPEED_LIMIT = 1 << 16 };
+
+static int save_word_within(uint32_t word, int32_t limit) {
+  int32_t value = (int32_t)word;
+  return value >= -limit && value <= limit;
+}
+
 int save_is_valid(const SaveRecord* record) {
-  return record->words[5] == save_checksum(record);
+  return record->words[5] == save_checksum(record) &&
+         save_word_within(record->words[1], SAVE_POSITION_LIMIT) &&
+         save_word_within(record->words[2], SAVE_POSITION_LIMIT) &&
+         save_word_within(record->words[4], SAVE_FALL_SPEED_LIMIT);
 }
 
 void save_capture(void) {

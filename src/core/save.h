@@ -16,6 +16,7 @@ static_assert(sizeof(SaveRecord) == 24, "the stored value is exactly 24 bytes");
 // First four bytes (little-endian) of the SHA-1 of a 64-byte block: the salt
 // "plover_gleam", words 0..4 little-endian, then zeros.
 uint32_t save_checksum(const SaveRecord* record);
+// The checksum matches and the position and fall speed are ones play can reach.
 int save_is_valid(const SaveRecord* record);
 // Fills g_game.save from the current room and avatar, checksum included.
 void save_capture(void);

@@ -63,6 +63,34 @@ TEST(SaveChecksum, ChangingAnyWordInvalidates) {
   EXPECT_EQ(0, save_is_valid(&moved));
 }
 
+// Found by save_fuzz: a hand-made record with a correct checksum put the avatar
+// at x 0x7FFFFFF0 falling at 0x7FFFFFFF; the first tick overflowed the fall
+// speed, and a large one stalled the landing search for seconds. Such a
+// record is no save; positions and speeds play can reach still are.
+TEST(SaveChecksum, ForgedRecordOutsidePlayIsNotASave) {
+  struct Case {
+    int32_t x, y, fall;
+    int valid;
+  };
+  const Case cases[] = {
+      {0x7FFFFFF0, (int32_t)0x80000010u, 0x7FFFFFFF, 0},
+      {350, 50, 0x7FFFFFFF, 0},
+      {350, 50, -0x7FFFFFFF, 0},
+      {350, 50, 65537, 0},
+      {-65537, 50, 0, 0},
+      {350, 65537, 0, 0},
+      {350, INT32_MIN, 0, 0},
+      {-40, -300, -160, 1},
+      {830, 640, 1000, 1},
+      {-65536, 65536, 65536, 1},
+  };
+  for (const Case& c : cases) {
+    SaveRecord r = record_of(2, c.x, c.y, 1, c.fall, 0);
+    r.words[5] = save_checksum(&r);
+    EXPECT_EQ(c.valid, save_is_valid(&r)) << c.x << " " << c.y << " " << c.fall;
+  }
+}
+
 class SaveStore : public ::testing::Test {
  protected:
   void SetUp() override {

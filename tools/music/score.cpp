@@ -53,22 +53,32 @@ std::vector<std::string> split_words(const std::string& text) {
   return words;
 }
 
-// "3", "-2.5", "1/2", "3/4" -> value; 0 when malformed.
+// No score value comes near this; anything beyond it is a typo, and keeping
+// every number inside it lets ids, frames and loop indexes convert to int.
+const double MAX_NUMBER = 1e9;
+// Blocks used inside blocks and playlists made of playlists grow geometrically
+// with each level; a few lines could otherwise ask for billions of entries.
+const size_t MAX_NOTES = 20000;      // per segment, piece or block
+const size_t MAX_PLAYLIST_IDS = 20000;
+
+// "3", "-2.5", "1/2", "3/4" -> value; 0 when malformed or out of range.
 int parse_number(const std::string& word, double* value_out) {
   if (word.empty()) return 0;
   size_t slash = word.find('/');
   char* end = nullptr;
+  double x = 0.0;
   if (slash != std::string::npos) {
     std::string a = word.substr(0, slash), b = word.substr(slash + 1);
-    double x = std::strtod(a.c_str(), &end);
+    x = std::strtod(a.c_str(), &end);
     if (a.empty() || *end) return 0;
     double y = std::strtod(b.c_str(), &end);
     if (b.empty() || *end || y == 0.0) return 0;
-    *value_out = x / y;
-    return 1;
+    x /= y;
+  } else {
+    x = std::strtod(word.c_str(), &end);
+    if (*end) return 0;
   }
-  double x = std::strtod(word.c_str(), &end);
-  if (*end || !std::isfinite(x)) return 0;
+  if (!std::isfinite(x) || std::fabs(x) > MAX_NUMBER) return 0;
   *value_out = x;
   return 1;
 }
@@ -246,6 +256,7 @@ int add_note(Parser* p, int inst, double at, double length, const std::string& n
   int midi = score_note_midi(name);
   if (midi < 0) return fail(p, "bad note '" + name + "'");
   if (vel <= 0.0f || vel > 1.5f) return fail(p, "velocity out of range");
+  if (p->target->size() >= MAX_NOTES) return fail(p, "too many notes");
   NoteEvent e;
   e.instrument = inst;
   e.at = at;
@@ -323,10 +334,12 @@ int parse_use(Parser* p, std::vector<std::string> words) {
   if (it == p->blocks.end()) return fail(p, "unknown block '" + words[1] + "'");
   double shift = opt.count("at") ? opt["at"] : 0.0;
   int transpose = opt.count("transpose") ? (int)opt["transpose"] : 0;
+  if (it->second.size() > MAX_NOTES - p->target->size()) return fail(p, "too many notes");
   for (NoteEvent e : it->second) {
     e.at += shift;
     if (transpose) {
       e.midi += transpose;
+      if (e.midi < 0 || e.midi > 127) return fail(p, "transpose takes a note out of range");
       e.freq *= (float)std::pow(2.0, transpose / 12.0);
     }
     p->target->push_back(e);
@@ -358,12 +371,15 @@ int parse_playlist(Parser* p, std::vector<std::string> words) {
       if (!other) return fail(p, "unknown playlist '" + ref + "'");
       if (to < 0) to = (int)other->ids.size() - 1;
       if (from < 0 || to >= (int)other->ids.size() || from > to) return fail(p, "bad range");
+      if ((size_t)(to - from + 1) > MAX_PLAYLIST_IDS - list.ids.size())
+        return fail(p, "playlist too long");
       for (int k = from; k <= to; k++) list.ids.push_back(other->ids[k]);
       continue;
     }
     char* end = nullptr;
     long id = std::strtol(words[i].c_str(), &end, 10);
-    if (*end || id < 1) return fail(p, "bad id '" + words[i] + "'");
+    if (*end || id < 1 || id > 100000) return fail(p, "bad id '" + words[i] + "'");
+    if (list.ids.size() >= MAX_PLAYLIST_IDS) return fail(p, "playlist too long");
     list.ids.push_back((int)id);
   }
   if (list.loop < 0 || list.loop >= (int)list.ids.size()) return fail(p, "loop index outside list");
@@ -388,6 +404,8 @@ int parse_text(Parser* p, const std::string& text);
 
 int parse_include(Parser* p, const std::vector<std::string>& words) {
   if (words.size() != 2) return fail(p, "include takes a file name");
+  // The open would stop at a NUL byte, and so would every message naming the file.
+  if (words[1].find('\0') != std::string::npos) return fail(p, "include: bad file name");
   if (p->depth > 8) return fail(p, "includes nested too deeply");
   std::string path = p->folder + "/" + words[1];
   std::ifstream in(path, std::ios::binary);

@@ -1,0 +1,108 @@
+// Writes the game data the save_fuzz target starts the game on (a small
+// archive of synthetic key-colour PNGs: avatar, brushes, a creature, rooms 1-3
+// and 25, the titles) and its seed corpus: stored values, valid and not, for
+// the rooms the data have and for rooms and positions they do not.
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "common/png_write.h"
+#include "core/bitmap.h"
+#include "pack/archive_write.h"
+
+namespace {
+
+std::vector<uint8_t> png_of_classes(int w, int h, const std::function<int(int, int)>& cls) {
+  std::vector<uint8_t> rgba((size_t)w * h * 4);
+  for (int y = 0; y < h; y++) {
+    for (int x = 0; x < w; x++) {
+      uint32_t word = BITMAP_KEY_COLOURS[cls(x, y)];
+      uint8_t* p = &rgba[((size_t)y * w + x) * 4];
+      p[0] = (uint8_t)word;
+      p[1] = (uint8_t)(word >> 8);
+      p[2] = (uint8_t)(word >> 16);
+      p[3] = 255;
+    }
+  }
+  int size = 0;
+  uint8_t* png = png_encode_rgba(rgba.data(), w, h, 4, &size);
+  std::vector<uint8_t> out(png, png + size);
+  free(png);
+  return out;
+}
+
+// A floor, a step, a deadly pillar of class `deadly` and a ceiling gap.
+std::vector<uint8_t> room_png(int deadly) {
+  return png_of_classes(800, 600, [=](int x, int y) {
+    if (y >= 500) return 1;
+    if (x >= 300 && x < 360 && y >= 440) return 1;
+    if (x >= 560 && x < 590 && y >= 380) return deadly;
+    if (y < 12 && (x < 200 || x > 260)) return 1;
+    return 0;
+  });
+}
+
+int write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return 0;
+  int ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
+}
+
+void put32(std::vector<uint8_t>* v, uint32_t x) {
+  for (int i = 0; i < 4; i++) v->push_back((uint8_t)(x >> (8 * i)));
+}
+
+// Control byte (bit 0: give the value its right checksum; bit 1: long
+// frames), value length, the value, then one held-key mask per frame.
+std::vector<uint8_t> seed(int fix, const std::vector<uint32_t>& words, int keys) {
+  std::vector<uint8_t> value;
+  for (uint32_t w : words) put32(&value, w);
+  std::vector<uint8_t> out = {(uint8_t)(fix | 2 | 0x20), (uint8_t)value.size()};
+  out.insert(out.end(), value.begin(), value.end());
+  for (int i = 0; i < 40; i++) out.push_back((uint8_t)(i < 20 ? keys : 0));
+  return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) return 2;
+  std::string seeds = argv[1], data = argv[2];
+  std::vector<ArchiveFile> files;
+  files.push_back({"avatar.png", png_of_classes(60, 80, [](int x, int y) {
+                     if (y <= 75 && x >= 10 && x < 50) return 16;
+                     if (y >= 78 && x >= 15 && x < 45) return 1;
+                     return 0;
+                   })});
+  files.push_back({"blob.png", png_of_classes(9, 10, [](int, int) { return 16; })});
+  files.push_back({"blob2.png", png_of_classes(16, 16, [](int, int) { return 16; })});
+  files.push_back({"cr03.png", png_of_classes(60, 60, [](int x, int) { return x < 30 ? 2 : 0; })});
+  files.push_back({"r01.png", room_png(2)});
+  files.push_back({"r02.png", room_png(12)});
+  files.push_back({"r03.png", room_png(15)});
+  files.push_back({"r25.png", room_png(16)});
+  for (int k = 1; k <= 3; k++) {
+    const char* names[4] = {"", "title.png", "title_1.png", "title_2.png"};
+    files.push_back({names[k], png_of_classes(800, 600, [=](int x, int y) {
+                       return (x / 100 == k && y < 300) ? 16 : 0;
+                     })});
+  }
+  if (!archive_write_file((data + "/packed.dat").c_str(), files)) return 1;
+
+  const uint32_t RIGHT = 2, LEFT = 8, JUMP = 16;
+  int ok = write_bytes(seeds + "/start_room2.bin", seed(1, {2, 350, 50, 0, 0, 0}, RIGHT)) &&
+           write_bytes(seeds + "/airborne_room3.bin", seed(1, {3, 700, 200, 1, (uint32_t)-40, 0}, RIGHT | JUMP)) &&
+           write_bytes(seeds + "/last_room_right.bin", seed(1, {25, 760, 400, 0, 0, 0}, RIGHT)) &&
+           write_bytes(seeds + "/first_room_left.bin", seed(1, {1, 5, 400, 0, 0, 0}, LEFT)) &&
+           write_bytes(seeds + "/missing_room.bin", seed(1, {77, 5, 5, 0, 0, 0}, 0)) &&
+           write_bytes(seeds + "/far_outside.bin", seed(1, {2, 0x7FFFFFF0u, 0x80000010u, 7, 0x7FFFFFFFu, 0}, RIGHT)) &&
+           write_bytes(seeds + "/bad_checksum.bin", seed(0, {2, 350, 50, 0, 0, 12345}, 0)) &&
+           write_bytes(seeds + "/short.bin", seed(1, {2, 350, 50}, 0)) &&
+           write_bytes(seeds + "/long.bin", seed(1, {1, 100, 100, 0, 0, 0, 99, 98}, JUMP));
+  return ok ? 0 : 1;
+}

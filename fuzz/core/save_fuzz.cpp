@@ -1,0 +1,144 @@
+// The saved position on arbitrary stored values, read through the real POSIX
+// store: a missing, short, long, edited or forged value (the harness can give
+// any five words their right checksum) is read at start-up, continued from the
+// menu, and played for a few dozen frames with keys from the input, so a room
+// number, position, fall speed or airborne flag the game never wrote itself
+// is driven through the room loader, the simulation and the renderer.
+//
+// Input: control byte (bit 0: fix the checksum; bit 1: long frames; bits
+// 2-7: frames),
+// value length (mod 41), the value, then a held-key mask per frame.
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "core/game.h"
+#include "core/game_state.h"
+#include "core/keys.h"
+#include "core/save.h"
+#include "platform/platform.h"
+#include "platform/posix/store.h"
+#include "sim/avatar.h"
+
+struct SaveFuzzExit {
+  int code;
+};
+
+// ---- the platform: the real store, everything else inert ----
+double platform_clock_seconds(void) { return 0.0; }
+void platform_sleep_ms(int) {}
+int platform_window_create(int) { return 1; }
+void platform_window_destroy(void) {}
+void platform_window_show(void) {}
+void platform_pointer_show(int) {}
+int platform_poll_event(PlatformEvent*) { return 0; }
+void platform_default_event(const PlatformEvent*) {}
+void platform_post_quit(int) {}
+int platform_display_refresh_hz(void) { return 60; }
+int platform_display_open(void) { return 0; }
+int platform_display_open_fullscreen(void) { return 0; }
+int platform_display_vsync(void) { return 0; }
+int platform_present(int, int, const uint32_t*, int, int, int, int) { return 1; }
+void present_frame(int, int, const uint32_t*, int, int, int) {}
+int platform_sound_open(int, int) { return 0; }
+void platform_sound_close(void) {}
+int platform_sound_cursors(int* play, int* write) {
+  *play = *write = 0;
+  return 0;
+}
+int platform_sound_write(int, int, const void*) { return 0; }
+void platform_message_box(const char*, const char*) {}
+void platform_exit(int exit_code) { throw SaveFuzzExit{exit_code}; }
+int platform_executable_path(char* buffer, int bytes) {
+  if (bytes > 0) buffer[0] = 0;
+  return 0;
+}
+
+namespace {
+
+char g_value_path[4096];
+
+void start_once(void) {
+  static int started;
+  if (started) return;
+  started = 1;
+  // Start-up opens "packed.dat" from the current folder.
+  if (chdir(SAVE_FUZZ_DATA_DIR) != 0) abort();
+  char store[64];
+  snprintf(store, sizeof store, "/tmp/save_fuzz_%d", (int)getpid());
+  store_set_base_dir(store);
+  if (!store_value_path(SAVE_STORE_KEY, SAVE_STORE_VALUE, g_value_path, sizeof g_value_path)) abort();
+  // Makes the folders of the value.
+  uint8_t zero[24] = {};
+  if (!platform_store_write(SAVE_STORE_KEY, SAVE_STORE_VALUE, zero, sizeof zero)) abort();
+  g_game.sound_enabled = 0;
+  try {
+    startup(nullptr);
+  } catch (const SaveFuzzExit&) {
+    abort();  // the data are built for this and must start
+  }
+}
+
+void store_value(const uint8_t* value, size_t bytes) {
+  FILE* f = fopen(g_value_path, "wb");
+  if (!f) abort();
+  if (bytes) fwrite(value, 1, bytes, f);
+  fclose(f);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 2 || size > 4096) return 0;
+  start_once();
+  int control = data[0];
+  size_t length = data[1] % 41;
+  if (length > size - 2) length = size - 2;
+  uint8_t value[40];
+  memcpy(value, data + 2, length);
+  if ((control & 1) && length >= 24) {
+    SaveRecord r;
+    for (int i = 0; i < 6; i++)
+      r.words[i] = (uint32_t)value[4 * i] | (uint32_t)value[4 * i + 1] << 8 |
+                   (uint32_t)value[4 * i + 2] << 16 | (uint32_t)value[4 * i + 3] << 24;
+    uint32_t sum = save_checksum(&r);
+    for (int i = 0; i < 4; i++) value[20 + i] = (uint8_t)(sum >> (8 * i));
+  }
+  store_value(value, length);
+  const uint8_t* keys = data + 2 + length;
+  size_t key_count = size - 2 - length;
+  // Each frame renders the whole field, the slow part; three ticks a frame
+  // (the longest frame play allows) reach further for the same cost.
+  int frames = 4 + (control >> 2) % 24;
+  float dt = control & 2 ? 0.05f : 1.0f / 60;
+
+  // A fresh title screen, as a new process would have it.
+  memset(&g_game.save, 0, sizeof g_game.save);
+  memset(g_game.key_held, 0, sizeof g_game.key_held);
+  memset(g_game.key_held_prev, 0, sizeof g_game.key_held_prev);
+  g_game.game_started = 0;
+  g_game.paused = 0;
+  g_game.respawn_timer = 0;
+  g_game.fly_mode = 0;
+  g_game.tick_accumulator = 0;
+  g_game.avatar_x = g_game.avatar_y = 0;
+  g_game.fall_speed = g_game.airborne = 0;
+  try {
+    save_read();
+    g_game.game_state = save_is_valid(&g_game.save) ? 2 : 1;
+    on_key_down(KEY_CODE_SPACE);  // continue, or a new game without a save
+    on_key_up(KEY_CODE_SPACE);
+    for (int f = 0; f < frames; f++) {
+      int mask = f < (int)key_count ? keys[f] : 0;
+      for (int k = 0; k < 5; k++) g_game.key_held[k] = (mask >> k) & 1;
+      run_frame(dt, 0);
+    }
+  } catch (const SaveFuzzExit&) {
+    // Walking out of the last room ends the game; nothing more to check.
+  }
+  return 0;
+}

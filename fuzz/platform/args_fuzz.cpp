@@ -1,0 +1,46 @@
+// The headless runner's own command line on arbitrary arguments (the input
+// split at NUL bytes into argv). A refusal must say why; an acceptance must
+// leave options the runner can act on and a game line that fits its buffer.
+#include <math.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/headless/headless.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<std::string> words(1, "vantrel-headless");
+  std::string word;
+  for (size_t i = 0; i < size; i++) {
+    if (data[i] == 0) {
+      words.push_back(word);
+      word.clear();
+    } else {
+      word.push_back((char)data[i]);
+    }
+  }
+  if (size) words.push_back(word);
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+
+  HeadlessOptions* options = new HeadlessOptions();
+  char error[256];
+  error[0] = 0;
+  int ok = headless_parse_args((int)words.size(), argv.data(), options, error, sizeof error);
+  if (!ok) {
+    if (!error[0]) abort();
+  } else {
+    if (strnlen(options->game_line, sizeof options->game_line) >= sizeof options->game_line) abort();
+    if (options->frames < -1) abort();
+    if (!(options->dt > 0 && options->dt <= 1) || !isfinite(options->dt)) abort();
+    if (options->capture_every < 0) abort();
+    for (long f : options->capture_frames)
+      if (f < 0) abort();
+  }
+  delete options;
+  return 0;
+}
