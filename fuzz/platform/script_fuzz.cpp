@@ -12,12 +12,12 @@
 #include "platform/platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // The runner hands the parser the whole file with a NUL after it.
+  // The runner hands the parser the whole file as read.
   std::string text((const char*)data, size);
   std::vector<ScriptEvent> events;
   char error[160];
   error[0] = 0;
-  if (!script_parse(text.c_str(), &events, error, sizeof error)) {
+  if (!script_parse_bytes((const char*)data, (int)size, &events, error, sizeof error)) {
     if (strncmp(error, "line ", 5) != 0) abort();
     return 0;
   }

@@ -56,6 +56,20 @@ TEST(HeadlessScript, EveryKeyFormCommentsAndOrder) {
   EXPECT_TRUE(events.empty());
 }
 
+// A NUL byte used to end the script there: the runner read the whole file
+// but the lines after the NUL were dropped without a word.
+TEST(HeadlessScript, NulByteIsABadLineNotTheEnd) {
+  std::vector<ScriptEvent> events;
+  char buffer[256] = {};
+  const std::string text("1 down A\n2 up A\n\0003 down LEFTT\n4 down B\n", 39);
+  EXPECT_EQ(0, script_parse_bytes(text.data(), (int)text.size(), &events, buffer, sizeof buffer));
+  EXPECT_STREQ("line 3: NUL byte", buffer);
+  EXPECT_TRUE(events.empty());
+  const std::string clean("1 down A\n2 up A\n");
+  ASSERT_EQ(1, script_parse_bytes(clean.data(), (int)clean.size(), &events, buffer, sizeof buffer));
+  EXPECT_EQ(2u, events.size());
+}
+
 TEST(HeadlessScript, BadLinesNameTheirLineNumber) {
   struct Case {
     const char* text;

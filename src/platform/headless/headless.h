@@ -42,6 +42,10 @@ int headless_parse_args(int argc, char** argv, HeadlessOptions* options, char* e
 // or a hex code 0x01-0xFF. Returns 0 with "line N: reason" in error on the
 // first bad line. The events come back ordered by frame, file order kept.
 int script_parse(const char* text, std::vector<ScriptEvent>* events, char* error, int error_bytes);
+// The same for a script file's bytes, which may hold a NUL: that is refused
+// ("line N: NUL byte") instead of ending the text and dropping what follows.
+int script_parse_bytes(const char* bytes, int length, std::vector<ScriptEvent>* events,
+                       char* error, int error_bytes);
 // Names a key for the script: the inverse of the KEY field (0 for unknown).
 int script_key_code(const char* name);
 

@@ -75,7 +75,7 @@ int headless_main(int argc, char** argv) {
       fprintf(stderr, "vantrel-headless: cannot read script %s\n", options.script_path);
       return HEADLESS_EXIT_USAGE;
     }
-    int ok = script_parse(text, &script, error, sizeof error);
+    int ok = script_parse_bytes(text, length, &script, error, sizeof error);
     free(text);
     if (!ok) {
       fprintf(stderr, "vantrel-headless: script %s %s\n", options.script_path, error);

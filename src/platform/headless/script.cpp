@@ -104,3 +104,16 @@ int script_parse(const char* text, std::vector<ScriptEvent>* events, char* error
                    [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
   return 1;
 }
+
+int script_parse_bytes(const char* bytes, int length, std::vector<ScriptEvent>* events,
+                       char* error, int error_bytes) {
+  const char* nul = (const char*)memchr(bytes, 0, (size_t)length);
+  if (nul) {
+    events->clear();
+    int line_number = 1;
+    for (const char* c = bytes; c < nul; c++) line_number += *c == '\n';
+    snprintf(error, error_bytes, "line %d: NUL byte", line_number);
+    return 0;
+  }
+  return script_parse(std::string(bytes, (size_t)length).c_str(), events, error, error_bytes);
+}
