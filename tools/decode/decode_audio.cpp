@@ -9,18 +9,8 @@
 
 #include <vector>
 
+#include "decode_file.h"
 #include "vorbis/vorbis.h"
-
-static bool read_file(const char* path, std::vector<uint8_t>* out) {
-  FILE* f = fopen(path, "rb");
-  if (!f) return false;
-  uint8_t buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + n);
-  bool ok = !ferror(f);
-  fclose(f);
-  return ok;
-}
 
 static void put_u32(std::vector<uint8_t>* out, uint32_t v) {
   for (int i = 0; i < 4; ++i) out->push_back((uint8_t)(v >> (8 * i)));
@@ -59,14 +49,7 @@ int decode_audio_main(int argc, char** argv) {
     return 1;
   }
   std::vector<uint8_t> input;
-  if (!read_file(argv[2], &input)) {
-    fprintf(stderr, "cannot read %s\n", argv[2]);
-    return 1;
-  }
-  if (input.size() > 0x7fffffff) {
-    fprintf(stderr, "%s is too large\n", argv[2]);
-    return 1;
-  }
+  if (!decode_read_input(argv[2], &input)) return 1;
   int error = VorbisOk;
   VorbisDecoder* d = vorbis_open_from_memory(input.data(), (int)input.size(), &error, nullptr);
   if (!d) {
@@ -89,17 +72,5 @@ int decode_audio_main(int argc, char** argv) {
   vorbis_close_decoder(d);
 
   std::vector<uint8_t> wav = make_wav(samples, info.channels, info.sample_rate);
-  FILE* f = fopen(argv[3], "wb");
-  if (!f) {
-    fprintf(stderr, "cannot write %s\n", argv[3]);
-    return 1;
-  }
-  bool ok = fwrite(wav.data(), 1, wav.size(), f) == wav.size();
-  ok = fclose(f) == 0 && ok;
-  if (!ok) {
-    remove(argv[3]);
-    fprintf(stderr, "cannot write %s\n", argv[3]);
-    return 1;
-  }
-  return 0;
+  return decode_write_output(argv[3], wav.data(), wav.size(), nullptr, 0) ? 0 : 1;
 }

@@ -1,0 +1,18 @@
+// The files on either side of a decoder front end. Both halves report their
+// own failure on standard error, so every front end words it the same way and
+// none leaves a partial output behind.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+// The whole of `path` into out, at most 2^31 - 1 bytes (what the decoders
+// take). On failure: "cannot read PATH" or "PATH is too large", and 0.
+int decode_read_input(const char* path, std::vector<uint8_t>* out);
+
+// `head` then `body` as the new contents of `path` (either may be empty). On
+// failure the partial file is removed, "cannot write PATH" is said, and 0.
+int decode_write_output(const char* path, const void* head, size_t head_bytes, const void* body,
+                        size_t body_bytes);
