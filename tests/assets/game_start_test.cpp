@@ -5,27 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/test_files.h"
+#include "common/test_run.h"
 #include "image/image.h"
 
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::vector<uint8_t> decode(const std::string& path, int* w, int* h) {
-  std::string bytes = read_file(path);
+  std::string bytes = test_read_file(path);
   int32_t width = 0, height = 0, comps = 0;
   uint8_t* rgb = image_load_from_memory((const uint8_t*)bytes.data(), (int32_t)bytes.size(), &width,
                                         &height, &comps, 3);
@@ -38,18 +30,17 @@ std::vector<uint8_t> decode(const std::string& path, int* w, int* h) {
 }
 
 TEST(ShippedArchive, StartsTheGameOnTheTitleScreen) {
-  char tmpl[] = "/tmp/vantrel_start_XXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(tmpl));
-  std::string dir = tmpl;
-  ASSERT_EQ(0, system(("cp '" PACKED_DAT "' '" + dir + "/packed.dat' && mkdir '" + dir + "/cap'").c_str()));
+  std::string dir = test_temp_dir("vantrel_start_");
+  ASSERT_FALSE(dir.empty());
+  ASSERT_EQ(0, test_run("cp '" PACKED_DAT "' '" + dir + "/packed.dat' && mkdir '" + dir + "/cap'"));
   std::string command = "cd '" + dir + "' && '" REAL_RUNNER
                         "' -sound --save-dir save --frames 302 --trace t.csv "
                         "--capture cap --capture-frames 300,301 >out.txt 2>err.txt";
-  int status = system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(3, WEXITSTATUS(status)) << read_file(dir + "/err.txt");
+  int status = test_run(command);
+  ASSERT_NE(-1, status);  // it exited, not killed by a signal
+  EXPECT_EQ(3, status) << test_read_file(dir + "/err.txt");
   // Still on the title screen (game_state 1) at the end: no key was pressed.
-  std::string trace = read_file(dir + "/t.csv");
+  std::string trace = test_read_file(dir + "/t.csv");
   size_t last = trace.rfind('\n', trace.size() - 2);
   ASSERT_NE(std::string::npos, last);
   EXPECT_EQ(0u, trace.find("frame,game_state")) << trace.substr(0, 80);
@@ -58,8 +49,8 @@ TEST(ShippedArchive, StartsTheGameOnTheTitleScreen) {
 
   std::vector<std::string> captures;
   std::string listing;
-  ASSERT_EQ(0, system(("ls '" + dir + "/cap' > '" + dir + "/ls.txt'").c_str()));
-  std::stringstream names(read_file(dir + "/ls.txt"));
+  ASSERT_EQ(0, test_run("ls '" + dir + "/cap' > '" + dir + "/ls.txt'"));
+  std::stringstream names(test_read_file(dir + "/ls.txt"));
   std::string name;
   while (std::getline(names, name)) captures.push_back(dir + "/cap/" + name);
   ASSERT_EQ(2u, captures.size());
@@ -75,7 +66,7 @@ TEST(ShippedArchive, StartsTheGameOnTheTitleScreen) {
   }
   EXPECT_GT(differing_from_first, a.size() / 3 / 10);  // noise, not a flat screen
   EXPECT_GT(changed, a.size() / 3 / 10);               // and it moves
-  EXPECT_EQ(0, system(("rm -rf '" + dir + "'").c_str()));
+  EXPECT_EQ(0, test_remove_dir(dir));
 }
 
 }  // namespace

@@ -7,10 +7,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,33 +15,25 @@
 #include "asset_pack.h"
 #include "asset_preview.h"
 #include "asset_source.h"
+#include "common/test_files.h"
+#include "common/test_run.h"
 #include "core/bitmap.h"
 #include "image/image.h"
 #include "pack/archive_write.h"
 
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 struct PackTest : ::testing::Test {
   std::string dir;
   void SetUp() override {
-    char tmpl[] = "/tmp/vantrel_pack_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    dir = tmpl;
+    dir = test_temp_dir("vantrel_pack_");
+    ASSERT_FALSE(dir.empty());
     ASSERT_EQ(0, mkdir((dir + "/src").c_str(), 0755));
     ASSERT_EQ(0, mkdir((dir + "/src/rooms").c_str(), 0755));
     ASSERT_EQ(0, mkdir((dir + "/music").c_str(), 0755));
   }
-  void TearDown() override { ASSERT_EQ(0, system(("rm -rf '" + dir + "'").c_str())); }
-  void write(const std::string& name, const std::string& text) {
-    std::ofstream(dir + "/" + name, std::ios::binary) << text;
-  }
+  void TearDown() override { ASSERT_EQ(0, test_remove_dir(dir)); }
+  void write(const std::string& name, const std::string& text) { test_write_file(dir + "/" + name, text); }
   std::vector<ArchiveFile> archive(const std::string& path) {
     std::vector<uint8_t> bytes;
     std::vector<ArchiveFile> files;
@@ -55,9 +44,9 @@ struct PackTest : ::testing::Test {
   // Runs the generator executable; returns its exit status, stderr in err.
   int run_tool(const std::string& args, std::string* err) {
     std::string command = "'" ASSETS_TOOL "' " + args + " 2>'" + dir + "/err.txt'";
-    int status = system(command.c_str());
-    *err = read_file(dir + "/err.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int status = test_run(command);
+    *err = test_read_file(dir + "/err.txt");
+    return status;
   }
 };
 
@@ -150,7 +139,7 @@ TEST_F(PackTest, BrokenSourcesAreAllReportedAndNothingIsWritten) {
   EXPECT_NE(std::string::npos, err.find(dir + "/src/d.img:1: entry cr05.png is already made by " + dir +
                                         "/src/c.img:1"))
       << err;
-  EXPECT_EQ("old", read_file(dir + "/packed.dat"));  // untouched
+  EXPECT_EQ("old", test_read_file(dir + "/packed.dat"));  // untouched
   EXPECT_EQ(2, run_tool("--bogus x", &err));
   EXPECT_EQ(1, run_tool("--assets '" + dir + "/empty'", &err));
   EXPECT_NE(std::string::npos, err.find("no *.img sources")) << err;

@@ -5,12 +5,10 @@
 
 #include <stdio.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-
-#include <fstream>
 #include <string>
 
 #include "asset_source.h"
+#include "common/test_files.h"
 
 namespace {
 
@@ -184,14 +182,13 @@ TEST(AssetSource, MalformedSourcesNameFileAndLine) {
 struct SourceFiles : ::testing::Test {
   std::string dir;
   void SetUp() override {
-    char tmpl[] = "/tmp/vantrel_assets_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    dir = tmpl;
+    dir = test_temp_dir("vantrel_assets_");
+    ASSERT_FALSE(dir.empty());
   }
-  void TearDown() override { ASSERT_EQ(0, system(("rm -rf '" + dir + "'").c_str())); }
+  void TearDown() override { ASSERT_EQ(0, test_remove_dir(dir)); }
   std::string write(const std::string& name, const std::string& text) {
     std::string path = dir + "/" + name;
-    std::ofstream(path, std::ios::binary) << text;
+    test_write_file(path, text);
     return path;
   }
 };

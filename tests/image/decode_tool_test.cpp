@@ -9,27 +9,11 @@
 #include <vector>
 
 #include "../../tools/decode/decode_image.h"
+#include "common/test_files.h"
 #include "image/image.h"
 #include "png_builder.h"
 
 namespace {
-
-std::vector<uint8_t> slurp(const char* path) {
-  std::vector<uint8_t> out;
-  FILE* f = fopen(path, "rb");
-  if (!f) return out;
-  int c;
-  while ((c = fgetc(f)) != EOF) out.push_back((uint8_t)c);
-  fclose(f);
-  return out;
-}
-
-void spit(const char* path, const std::vector<uint8_t>& bytes) {
-  FILE* f = fopen(path, "wb");
-  ASSERT_NE(f, nullptr);
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
 
 int run(const char* in, const char* out) {
   char a0[] = "vantrel-decode", a1[] = "image";
@@ -41,10 +25,10 @@ int run(const char* in, const char* out) {
 TEST(DecodeTool, WritesRgbaPam) {
   // 2 × 1 RGB: the PAM carries alpha 255.
   auto png = PngBuilder().ihdr(2, 1, 8, 2).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes;
-  spit("tool_in.png", png);
+  ASSERT_TRUE(test_write_file("tool_in.png", png));
   remove("tool_out.pam");
   ASSERT_EQ(run("tool_in.png", "tool_out.pam"), 0);
-  std::vector<uint8_t> pam = slurp("tool_out.pam");
+  std::vector<uint8_t> pam = test_read_bytes("tool_out.pam");
   const std::string header = "P7\nWIDTH 2\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
   ASSERT_EQ(pam.size(), header.size() + 8);
   EXPECT_EQ(std::string(pam.begin(), pam.begin() + (long)header.size()), header);
@@ -54,7 +38,7 @@ TEST(DecodeTool, WritesRgbaPam) {
 
 TEST(DecodeTool, RefusedInputWritesNothing) {
   auto png = PngBuilder().ihdr(2, 1, 8, 2, 1).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes;  // interlaced
-  spit("tool_bad.png", png);
+  ASSERT_TRUE(test_write_file("tool_bad.png", png));
   remove("tool_bad.pam");
   EXPECT_EQ(run("tool_bad.png", "tool_bad.pam"), 1);
   FILE* f = fopen("tool_bad.pam", "rb");

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_files.h"
 #include "image/image.h"
 #include "png_builder.h"
 #include "png_oracle.h"
@@ -120,17 +121,6 @@ bool suite_header(const std::vector<uint8_t>& f, int* depth, int* interlace) {
   return true;
 }
 
-std::vector<uint8_t> read_file(const std::string& path) {
-  std::vector<uint8_t> out;
-  FILE* fp = fopen(path.c_str(), "rb");
-  if (!fp) return out;
-  uint8_t buf[4096];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, fp)) > 0) out.insert(out.end(), buf, buf + n);
-  fclose(fp);
-  return out;
-}
-
 TEST(PngSuite, EightBitFilesDecodeLikeLibpngOthersAreRefused) {
   const std::string dir = "/work/shared/testsuites/pngsuite/png/";
   DIR* d = opendir(dir.c_str());
@@ -144,7 +134,7 @@ TEST(PngSuite, EightBitFilesDecodeLikeLibpngOthersAreRefused) {
   ASSERT_GT(names.size(), 100u);
   int matched = 0, refused = 0;
   for (const std::string& name : names) {
-    std::vector<uint8_t> file = read_file(dir + name);
+    std::vector<uint8_t> file = test_read_bytes(dir + name);
     int depth = 0, interlace = 0;
     ASSERT_TRUE(suite_header(file, &depth, &interlace)) << name;
     std::vector<uint8_t> want;

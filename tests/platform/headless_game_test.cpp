@@ -4,23 +4,17 @@
 // the game's own exit code; a missing archive is the fatal message.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-namespace {
+#include "common/test_files.h"
+#include "common/test_run.h"
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+namespace {
 
 std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
@@ -40,26 +34,25 @@ struct GameRun : ::testing::Test {
   std::string root;
   std::string err;
   void SetUp() override {
-    char tmpl[] = "/tmp/vantrel_game_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    root = tmpl;
+    root = test_temp_dir("vantrel_game_");
+    ASSERT_FALSE(root.empty());
   }
-  void TearDown() override { ASSERT_EQ(0, system(("rm -rf '" + root + "'").c_str())); }
+  void TearDown() override { ASSERT_EQ(0, test_remove_dir(root)); }
   // A fresh working folder holding packed.dat (unless without_archive).
   std::string folder(const std::string& name, bool with_archive = true) {
     std::string dir = root + "/" + name;
     EXPECT_EQ(0, mkdir(dir.c_str(), 0755));
     if (with_archive) {
-      EXPECT_EQ(0, system(("'" ARCHIVE_MAKER "' '" + dir + "/packed.dat'").c_str()));
+      EXPECT_EQ(0, test_run("'" ARCHIVE_MAKER "' '" + dir + "/packed.dat'"));
     }
     return dir;
   }
   int run(const std::string& dir, const std::string& args) {
     std::string command = "cd '" + dir + "' && '" REAL_RUNNER "' --save-dir save " + args +
                           " >stdout.txt 2>stderr.txt";
-    int status = system(command.c_str());
-    err = read_file(dir + "/stderr.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int status = test_run(command);
+    err = test_read_file(dir + "/stderr.txt");
+    return status;
   }
 };
 
@@ -67,7 +60,7 @@ TEST_F(GameRun, EscOnTheTitleScreenQuitsWithZero) {
   std::string dir = folder("esc");
   std::ofstream(dir + "/s.txt") << "10 down ESCAPE\n";
   ASSERT_EQ(0, run(dir, "--script s.txt --trace t.csv --frames 600 -sound")) << err;
-  auto rows = csv_rows(read_file(dir + "/t.csv"));
+  auto rows = csv_rows(test_read_file(dir + "/t.csv"));
   ASSERT_EQ(11u, rows.size());  // header and frames 0..9: the quit came before frame 10
   EXPECT_EQ("game_state", rows[0][1]);
   for (size_t i = 1; i < rows.size(); i++) EXPECT_EQ("1", rows[i][1]) << "frame " << i - 1;
@@ -77,7 +70,7 @@ TEST_F(GameRun, MissingArchiveIsTheFatalMessage) {
   std::string dir = folder("empty", false);
   EXPECT_EQ(0, run(dir, "--trace t.csv --frames 10"));
   EXPECT_NE(std::string::npos, err.find("ERROR: Couldn't find data file")) << err;
-  EXPECT_EQ(1u, csv_rows(read_file(dir + "/t.csv")).size());  // the header, and no frame
+  EXPECT_EQ(1u, csv_rows(test_read_file(dir + "/t.csv")).size());  // the header, and no frame
 }
 
 TEST_F(GameRun, RepeatRunsAreByteIdentical) {
@@ -94,22 +87,22 @@ TEST_F(GameRun, RepeatRunsAreByteIdentical) {
   ASSERT_EQ(3, run(one, args)) << err;
   ASSERT_EQ(3, run(two, args)) << err;
 
-  std::string trace = read_file(one + "/t.csv");
-  EXPECT_EQ(trace, read_file(two + "/t.csv"));
-  std::string wav = read_file(one + "/a.wav");
+  std::string trace = test_read_file(one + "/t.csv");
+  EXPECT_EQ(trace, test_read_file(two + "/t.csv"));
+  std::string wav = test_read_file(one + "/a.wav");
   ASSERT_EQ(44u + 330u * 735 * 4, wav.size());
-  EXPECT_TRUE(wav == read_file(two + "/a.wav"));
+  EXPECT_TRUE(wav == test_read_file(two + "/a.wav"));
   for (int frame = 0; frame < 330; frame += 50) {
     char name[32];
     snprintf(name, sizeof name, "/c/frame_%06d.png", frame);
-    std::string png = read_file(one + name);
+    std::string png = test_read_file(one + name);
     ASSERT_GT(png.size(), 1000u) << name;
-    EXPECT_TRUE(png == read_file(two + name)) << name;
+    EXPECT_TRUE(png == test_read_file(two + name)) << name;
   }
-  std::string save = read_file(one + "/save/Orrinvale/qorvel/save");
+  std::string save = test_read_file(one + "/save/Orrinvale/qorvel/save");
   ASSERT_EQ(24u, save.size());
   EXPECT_EQ(2, save[0]);  // room 2
-  EXPECT_EQ(save, read_file(two + "/save/Orrinvale/qorvel/save"));
+  EXPECT_EQ(save, test_read_file(two + "/save/Orrinvale/qorvel/save"));
 
   // The run really played: title, then play, then room 2, then paused.
   auto rows = csv_rows(trace);

@@ -5,23 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
-#include <fstream>
-#include <sstream>
 #include <string>
 
-namespace {
+#include "common/test_files.h"
+#include "common/test_run.h"
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+namespace {
 
 uint32_t le32(const std::string& s, size_t at) {
   uint32_t v = 0;
@@ -46,27 +38,23 @@ struct HeadlessRun : ::testing::Test {
   std::string err;
   std::string out;
   void SetUp() override {
-    char tmpl[] = "/tmp/vantrel_headless_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    dir = tmpl;
+    dir = test_temp_dir("vantrel_headless_");
+    ASSERT_FALSE(dir.empty());
   }
-  void TearDown() override {
-    std::string command = "rm -rf '" + dir + "'";
-    ASSERT_EQ(0, system(command.c_str()));
-  }
+  void TearDown() override { ASSERT_EQ(0, test_remove_dir(dir)); }
   void write(const std::string& name, const std::string& text) {
-    std::ofstream(dir + "/" + name, std::ios::binary) << text;
+    test_write_file(dir + "/" + name, text);
   }
   // Runs the runner in the test folder; returns its exit status.
   int run(const std::string& args) {
     std::string command = "cd '" + dir + "' && '" FAKE_RUNNER "' --save-dir save " + args +
                           " >stdout.txt 2>stderr.txt";
-    int status = system(command.c_str());
-    out = read_file(dir + "/stdout.txt");
-    err = read_file(dir + "/stderr.txt");
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int status = test_run(command);
+    out = test_read_file(dir + "/stdout.txt");
+    err = test_read_file(dir + "/stderr.txt");
+    return status;
   }
-  std::string file(const std::string& name) { return read_file(dir + "/" + name); }
+  std::string file(const std::string& name) { return test_read_file(dir + "/" + name); }
   bool exists(const std::string& name) {
     struct stat st;
     return stat((dir + "/" + name).c_str(), &st) == 0;
@@ -186,7 +174,7 @@ TEST_F(HeadlessRun, RepeatRunsAreByteIdentical) {
                            "--wav a.wav --trace t.csv";
   ASSERT_EQ(3, run(args));
   std::string wav = file("a.wav"), trace = file("t.csv"), png = file("c/frame_000009.png");
-  ASSERT_EQ(0, system(("rm -rf '" + dir + "/c' '" + dir + "/a.wav'").c_str()));
+  ASSERT_EQ(0, test_run("rm -rf '" + dir + "/c' '" + dir + "/a.wav'"));
   ASSERT_EQ(3, run(args));
   EXPECT_EQ(wav, file("a.wav"));
   EXPECT_EQ(trace, file("t.csv"));

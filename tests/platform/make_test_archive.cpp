@@ -8,35 +8,14 @@
 
 #include <vector>
 
+#include "common/key_canvas.h"
 #include "common/png_write.h"
-#include "core/bitmap.h"
 #include "pack/archive_write.h"
 
 namespace {
 
-struct Canvas {
-  int width, height;
-  std::vector<uint8_t> classes;
-};
-
-Canvas canvas(int width, int height, int fill) {
-  return Canvas{width, height, std::vector<uint8_t>((size_t)width * height, (uint8_t)fill)};
-}
-
-void paint(Canvas* c, int x0, int y0, int x1, int y1, int cls) {
-  for (int y = y0; y < y1; y++)
-    for (int x = x0; x < x1; x++) c->classes[(size_t)y * c->width + x] = (uint8_t)cls;
-}
-
-ArchiveFile png(const char* name, const Canvas& c) {
-  std::vector<uint8_t> rgba((size_t)c.width * c.height * 4);
-  for (size_t i = 0; i < c.classes.size(); i++) {
-    uint32_t word = BITMAP_KEY_COLOURS[c.classes[i]];  // R + 256 G + 65536 B
-    rgba[4 * i] = (uint8_t)word;
-    rgba[4 * i + 1] = (uint8_t)(word >> 8);
-    rgba[4 * i + 2] = (uint8_t)(word >> 16);
-    rgba[4 * i + 3] = 255;
-  }
+ArchiveFile png(const char* name, const KeyCanvas& c) {
+  std::vector<uint8_t> rgba = key_canvas_rgba(c);
   int size = 0;
   uint8_t* bytes = png_encode_rgba(rgba.data(), c.width, c.height, 4, &size);
   ArchiveFile file;
@@ -54,22 +33,22 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<ArchiveFile> files;
-  Canvas avatar = canvas(60, 80, 0);
-  paint(&avatar, 20, 0, 40, 70, 16);   // body
-  paint(&avatar, 20, 76, 40, 80, 1);   // feet band on half-resolution rows of its own
+  KeyCanvas avatar = key_canvas_make(60, 80, 0);
+  key_canvas_paint(&avatar, 20, 0, 40, 70, 16);   // body
+  key_canvas_paint(&avatar, 20, 76, 40, 80, 1);   // feet band on half-resolution rows of its own
   files.push_back(png("avatar.png", avatar));
   for (int k = 0; k < 3; k++) {
-    Canvas title = canvas(800, 600, 0);
-    paint(&title, 200, 150, 600, 260, 16);
-    if (k) paint(&title, 300, 320 + 80 * (k - 1), 500, 380 + 80 * (k - 1), 1);
+    KeyCanvas title = key_canvas_make(800, 600, 0);
+    key_canvas_paint(&title, 200, 150, 600, 260, 16);
+    if (k) key_canvas_paint(&title, 300, 320 + 80 * (k - 1), 500, 380 + 80 * (k - 1), 1);
     const char* names[] = {"title.png", "title_1.png", "title_2.png"};
     files.push_back(png(names[k], title));
   }
   for (int r = 1; r <= 2; r++) {
-    Canvas room = canvas(800, 600, 0);
-    paint(&room, 0, 540, 800, 600, 1);                 // floor
-    if (r == 1) paint(&room, 0, 0, 20, 600, 1);        // the first room's outer wall
-    paint(&room, 300 + 100 * r, 420, 380 + 100 * r, 540, 1);
+    KeyCanvas room = key_canvas_make(800, 600, 0);
+    key_canvas_paint(&room, 0, 540, 800, 600, 1);                 // floor
+    if (r == 1) key_canvas_paint(&room, 0, 0, 20, 600, 1);        // the first room's outer wall
+    key_canvas_paint(&room, 300 + 100 * r, 420, 380 + 100 * r, 540, 1);
     char name[] = "r00.png";
     name[2] = (char)('0' + r);
     files.push_back(png(name, room));

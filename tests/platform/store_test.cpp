@@ -12,6 +12,7 @@
 
 #include <string>
 
+#include "common/test_files.h"
 #include "platform/platform.h"
 #include "platform/posix/store.h"
 
@@ -22,24 +23,19 @@ const char* const KEY = "Software\\Orrinvale\\qorvel";
 struct StoreTest : ::testing::Test {
   std::string dir;
   void SetUp() override {
-    char tmpl[] = "/tmp/vantrel_store_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    dir = tmpl;
+    dir = test_temp_dir("vantrel_store_");
+    ASSERT_FALSE(dir.empty());
     store_set_base_dir(dir.c_str());
     store_before_rename_hook = nullptr;
   }
   void TearDown() override {
     store_set_base_dir(nullptr);
     store_before_rename_hook = nullptr;
-    std::string command = "rm -rf '" + dir + "'";
-    ASSERT_EQ(0, system(command.c_str()));
+    ASSERT_EQ(0, test_remove_dir(dir));
   }
   std::string save_path() const { return dir + "/Orrinvale/qorvel/save"; }
   void write_file(const std::string& path, const void* data, size_t bytes) {
-    FILE* f = fopen(path.c_str(), "wb");
-    ASSERT_NE(nullptr, f);
-    ASSERT_EQ(bytes, fwrite(data, 1, bytes, f));
-    fclose(f);
+    ASSERT_TRUE(test_write_file(path, data, bytes));
   }
 };
 

@@ -7,22 +7,16 @@
 
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
-namespace {
+#include "common/test_files.h"
+#include "common/test_run.h"
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+namespace {
 
 struct TraceRow {
   int frame, game_state, room, x, y, airborne, fall_speed;
@@ -31,7 +25,7 @@ struct TraceRow {
 
 std::vector<TraceRow> read_trace(const std::string& path) {
   std::vector<TraceRow> rows;
-  std::stringstream lines(read_file(path));
+  std::stringstream lines(test_read_file(path));
   std::string line;
   std::getline(lines, line);  // header
   while (std::getline(lines, line)) {
@@ -47,7 +41,7 @@ std::vector<TraceRow> read_trace(const std::string& path) {
 
 // Largest absolute sample per video frame of 735 audio frames (44100 / 60).
 std::vector<int> wav_peaks(const std::string& path) {
-  std::string d = read_file(path);
+  std::string d = test_read_file(path);
   std::vector<int> peaks;
   size_t i = 12;
   while (i + 8 <= d.size()) {
@@ -70,11 +64,10 @@ std::vector<int> wav_peaks(const std::string& path) {
 }
 
 TEST(SimRun, WalkJumpDieOnAHazardAndComeBackAtTheCheckpoint) {
-  char tmpl[] = "/tmp/vantrel_sim_XXXXXX";
-  ASSERT_NE(nullptr, mkdtemp(tmpl));
-  std::string dir = tmpl;
-  ASSERT_EQ(0, system(("'" ARCHIVE_MAKER "' '" + dir + "/packed.dat'").c_str()));
-  ASSERT_EQ(0, system(("'" ROOM_MAKER "' '" + dir + "'").c_str()));
+  std::string dir = test_temp_dir("vantrel_sim_");
+  ASSERT_FALSE(dir.empty());
+  ASSERT_EQ(0, test_run("'" ARCHIVE_MAKER "' '" + dir + "/packed.dat'"));
+  ASSERT_EQ(0, test_run("'" ROOM_MAKER "' '" + dir + "'"));
   {
     std::ofstream script(dir + "/s.txt");
     script << "5 down SPACE\n6 up SPACE\n"  // title: start a new game
@@ -85,9 +78,9 @@ TEST(SimRun, WalkJumpDieOnAHazardAndComeBackAtTheCheckpoint) {
   std::string command = "cd '" + dir + "' && '" REAL_RUNNER
                         "' --save-dir save --script s.txt --trace t.csv --wav w.wav"
                         " --frames 480 +cheat >stdout.txt 2>stderr.txt";
-  int status = system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 3) << read_file(dir + "/stderr.txt");  // frame limit
+  int status = test_run(command);
+  ASSERT_NE(status, -1);  // it exited, not killed by a signal
+  EXPECT_EQ(status, 3) << test_read_file(dir + "/stderr.txt");  // frame limit
   std::vector<TraceRow> t = read_trace(dir + "/t.csv");
   ASSERT_EQ(t.size(), 480u);
 
@@ -144,7 +137,7 @@ TEST(SimRun, WalkJumpDieOnAHazardAndComeBackAtTheCheckpoint) {
   EXPECT_LT(peaks[death + 60], loud / 4) << "the cue fades out";
   EXPECT_EQ(peaks[death + 100], 0);
 
-  EXPECT_EQ(0, system(("rm -rf '" + dir + "'").c_str()));
+  EXPECT_EQ(0, test_remove_dir(dir));
 }
 
 }  // namespace

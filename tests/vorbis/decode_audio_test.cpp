@@ -9,27 +9,11 @@
 #include <string>
 
 #include "../../tools/decode/decode_audio.h"
+#include "common/test_files.h"
 #include "reference_codec.h"
 #include "vorbis/vorbis.h"
 
 namespace {
-
-void write_file(const char* path, const std::vector<uint8_t>& bytes) {
-  FILE* f = fopen(path, "wb");
-  ASSERT_NE(f, nullptr);
-  fwrite(bytes.data(), 1, bytes.size(), f);
-  fclose(f);
-}
-
-std::vector<uint8_t> read_file(const char* path) {
-  std::vector<uint8_t> out;
-  FILE* f = fopen(path, "rb");
-  if (!f) return out;
-  int c;
-  while ((c = fgetc(f)) != EOF) out.push_back((uint8_t)c);
-  fclose(f);
-  return out;
-}
 
 uint32_t u32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
 
@@ -41,10 +25,10 @@ int run(const char* in, const char* out) {
 TEST(DecodeAudioTool, WritesWavOfTheWholeStream) {
   std::vector<float> signal = make_test_signal(SignalKind::Chirp, 2, 22050, 30000, 2);
   std::vector<uint8_t> ogg = reference_encode(signal, 2, 22050, 0.4f);
-  write_file("tool_in.ogg", ogg);
+  ASSERT_TRUE(test_write_file("tool_in.ogg", ogg));
   remove("tool_out.wav");
   ASSERT_EQ(run("tool_in.ogg", "tool_out.wav"), 0);
-  std::vector<uint8_t> wav = read_file("tool_out.wav");
+  std::vector<uint8_t> wav = test_read_bytes("tool_out.wav");
   ASSERT_GE(wav.size(), 44u);
   EXPECT_EQ(memcmp(wav.data(), "RIFF", 4), 0);
   EXPECT_EQ(memcmp(wav.data() + 8, "WAVEfmt ", 8), 0);
@@ -63,7 +47,7 @@ TEST(DecodeAudioTool, WritesWavOfTheWholeStream) {
 }
 
 TEST(DecodeAudioTool, FailureWritesNothingAndNamesTheError) {
-  write_file("tool_bad.ogg", std::vector<uint8_t>(100, 'x'));
+  ASSERT_TRUE(test_write_file("tool_bad.ogg", std::vector<uint8_t>(100, 'x')));
   remove("tool_bad.wav");
   testing::internal::CaptureStderr();
   EXPECT_EQ(run("tool_bad.ogg", "tool_bad.wav"), 1);
@@ -74,7 +58,7 @@ TEST(DecodeAudioTool, FailureWritesNothingAndNamesTheError) {
   std::vector<float> signal = make_test_signal(SignalKind::Tones, 1, 8000, 1000, 2);
   std::vector<uint8_t> ogg = reference_encode(signal, 1, 8000, 0.0f);
   ogg[28 + 11] = 17;  // channels
-  write_file("tool_bad.ogg", ogg);
+  ASSERT_TRUE(test_write_file("tool_bad.ogg", ogg));
   testing::internal::CaptureStderr();
   EXPECT_EQ(run("tool_bad.ogg", "tool_bad.wav"), 1);
   err = testing::internal::GetCapturedStderr();
