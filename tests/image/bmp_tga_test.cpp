@@ -7,25 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "decoded.h"
 #include "image/image.h"
 
 namespace {
 
-struct Decoded {
-  uint8_t* pixels = nullptr;
-  int32_t w = -1, h = -1, comp = -1;
-  ~Decoded() { free(pixels); }
-};
-
-void decode(const std::vector<uint8_t>& file, int req, Decoded* d) {
-  d->pixels = image_load_from_memory(file.data(), (int32_t)file.size(), &d->w, &d->h, &d->comp, req);
-}
-
-std::string refusal(const std::vector<uint8_t>& file, int req = 4) {
-  Decoded d;
-  decode(file, req, &d);
-  return d.pixels ? "(decoded)" : image_failure_reason();
-}
+std::string refusal(const std::vector<uint8_t>& file, int req = 4) { return decode_refusal(file, req); }
 
 struct Bytes {
   std::vector<uint8_t> v;

@@ -7,27 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "decoded.h"
 #include "image/image.h"
 #include "jpeg_oracle.h"
 
 namespace {
 
-struct Decoded {
-  uint8_t* pixels = nullptr;
-  int32_t w = -1, h = -1, comp = -1;
-  ~Decoded() { free(pixels); }
-};
-
-void decode(const std::vector<uint8_t>& file, int req, Decoded* d) {
-  d->pixels = image_load_from_memory(file.data(), (int32_t)file.size(), &d->w, &d->h, &d->comp, req);
-}
-
-std::string refusal(const std::vector<uint8_t>& file, int req = 3) {
-  Decoded d;
-  decode(file, req, &d);
-  if (d.pixels) return "(decoded)";
-  return image_failure_reason();
-}
+std::string refusal(const std::vector<uint8_t>& file, int req = 3) { return decode_refusal(file, req); }
 
 // Interior samples (all but the outermost pixel ring) must be close to the
 // reference; the ring may differ more because edge chroma is copied, not filtered.

@@ -10,28 +10,14 @@
 #include <vector>
 
 #include "common/test_files.h"
+#include "decoded.h"
 #include "image/image.h"
 #include "png_builder.h"
 #include "png_oracle.h"
 
 namespace {
 
-struct Decoded {
-  uint8_t* pixels = nullptr;
-  int32_t w = -1, h = -1, comp = -1;
-  ~Decoded() { free(pixels); }
-};
-
-void decode(const std::vector<uint8_t>& file, int req, Decoded* d) {
-  d->pixels = image_load_from_memory(file.data(), (int32_t)file.size(), &d->w, &d->h, &d->comp, req);
-}
-
-std::string refusal(const std::vector<uint8_t>& file, int req = 4) {
-  Decoded d;
-  decode(file, req, &d);
-  if (d.pixels) return "(decoded)";
-  return image_failure_reason();
-}
+std::string refusal(const std::vector<uint8_t>& file, int req = 4) { return decode_refusal(file, req); }
 
 void expect_matches_libpng(const PngSpec& spec, int req) {
   std::vector<uint8_t> file = png_oracle_encode(spec, png_oracle_pixels(spec));
