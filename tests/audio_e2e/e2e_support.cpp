@@ -7,14 +7,13 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/wait.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "audio/audio.h"
 #include "audio/music.h"
 #include "audio/output_internal.h"
+#include "common/test_files.h"
 #include "platform/platform.h"
 #include "vorbis/vorbis.h"
 
@@ -29,41 +28,12 @@ OutputOffsets e2e_output_offsets(void) {
   return o;
 }
 
-std::vector<uint8_t> e2e_read_bytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  std::string text = s.str();
-  return std::vector<uint8_t>(text.begin(), text.end());
-}
-
-int e2e_write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  size_t n = bytes.empty() ? 0 : fwrite(bytes.data(), 1, bytes.size(), f);
-  return fclose(f) == 0 && n == bytes.size();
-}
-
-int e2e_run(const std::string& command) {
-  int status = system(command.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string e2e_temp_dir(void) {
-  char tmpl[] = "/tmp/vantrel_audio_e2e_XXXXXX";
-  return mkdtemp(tmpl) ? std::string(tmpl) : std::string();
-}
-
-void e2e_remove_dir(const std::string& dir) {
-  if (dir.rfind("/tmp/vantrel_audio_e2e_", 0) == 0) e2e_run("rm -rf '" + dir + "'");
-}
-
 static uint32_t u32_at(const std::vector<uint8_t>& b, size_t i) {
   return b[i] | b[i + 1] << 8 | b[i + 2] << 16 | (uint32_t)b[i + 3] << 24;
 }
 
 int e2e_read_wav(const std::string& path, Pcm* out) {
-  std::vector<uint8_t> b = e2e_read_bytes(path);
+  std::vector<uint8_t> b = test_read_bytes(path);
   if (b.size() < 44 || memcmp(b.data(), "RIFF", 4) != 0 || memcmp(b.data() + 8, "WAVEfmt ", 8) != 0 ||
       memcmp(b.data() + 36, "data", 4) != 0)
     return 0;

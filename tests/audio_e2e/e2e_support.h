@@ -34,13 +34,6 @@ enum {
 const float E2E_LATENCY_SECONDS = 0.03f;
 const float E2E_TITLE_VOLUME = 0.75f;
 
-std::vector<uint8_t> e2e_read_bytes(const std::string& path);
-int e2e_write_bytes(const std::string& path, const std::vector<uint8_t>& bytes);
-// Runs a shell command; its exit status, or -1 when it did not exit normally.
-int e2e_run(const std::string& command);
-std::string e2e_temp_dir(void);  // a fresh folder under /tmp
-void e2e_remove_dir(const std::string& dir);
-
 // Interleaved 16-bit frames at 44100 Hz.
 struct Pcm {
   std::vector<int16_t> samples;

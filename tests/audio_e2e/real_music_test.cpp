@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/test_files.h"
+#include "common/test_run.h"
 #include "e2e_support.h"
 #include "pack/archive_write.h"
 
@@ -40,7 +42,7 @@ int run_title_screen(const std::string& dir, const char* wav, Pcm* capture_out) 
   std::string command = "cd '" + dir + "' && '" REAL_RUNNER "' --save-dir save --frames " +
                         std::to_string(MINUTE_FRAMES) + " --wav " + wav +
                         " >stdout.txt 2>stderr.txt";
-  if (e2e_run(command) != 3) return 0;  // 3: stopped at the frame limit
+  if (test_run(command) != 3) return 0;  // 3: stopped at the frame limit
   return e2e_read_wav(dir + "/" + wav, capture_out);
 }
 
@@ -60,7 +62,7 @@ class RealMusic : public ::testing::Test {
     Minute& m = *minute;
     m.offsets = e2e_output_offsets();
     std::vector<ArchiveFile> files;
-    if (!archive_read_bytes(e2e_read_bytes(PACKED_DAT), &files)) {
+    if (!archive_read_bytes(test_read_bytes(PACKED_DAT), &files)) {
       m.error = "cannot read " PACKED_DAT;
       return;
     }
@@ -71,13 +73,13 @@ class RealMusic : public ::testing::Test {
       m.error = "packed.dat lacks a decodable qorvel_title_3.ogg, merged.ogg or merged_data.txt";
       return;
     }
-    m.dir = e2e_temp_dir();
-    if (e2e_run("ln -s '" PACKED_DAT "' '" + m.dir + "/packed.dat'") != 0 ||
+    m.dir = test_temp_dir("vantrel_audio_e2e_");
+    if (test_run("ln -s '" PACKED_DAT "' '" + m.dir + "/packed.dat'") != 0 ||
         !run_title_screen(m.dir, "a.wav", &m.capture))
       m.error = "the headless run failed (see " + m.dir + "/stderr.txt)";
   }
   static void TearDownTestSuite() {
-    if (minute->error.empty()) e2e_remove_dir(minute->dir);
+    if (minute->error.empty()) test_remove_dir(minute->dir);
     delete minute;
   }
   void SetUp() override { ASSERT_EQ("", minute->error); }
@@ -163,8 +165,8 @@ TEST_F(RealMusic, TwoRunsWithMusicLeaveTheSameWav) {
   const Minute& m = *minute;
   Pcm again;
   ASSERT_TRUE(run_title_screen(m.dir, "b.wav", &again));
-  std::vector<uint8_t> a = e2e_read_bytes(m.dir + "/a.wav");
-  std::vector<uint8_t> b = e2e_read_bytes(m.dir + "/b.wav");
+  std::vector<uint8_t> a = test_read_bytes(m.dir + "/a.wav");
+  std::vector<uint8_t> b = test_read_bytes(m.dir + "/b.wav");
   ASSERT_EQ(a.size(), b.size());
   size_t differ = 0;
   while (differ < a.size() && a[differ] == b[differ]) differ++;

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "common/test_files.h"
+#include "common/test_run.h"
 #include "e2e_support.h"
 #include "pack/archive_write.h"
 
@@ -29,22 +31,22 @@ long longest_zero_run(const std::vector<int16_t>& stereo, long from, long to) {
 }
 
 TEST(SdlPlayback, TitlePieceReachesTheDeviceWithoutDropoutsAndEscExitsWithZero) {
-  std::string dir = e2e_temp_dir();
+  std::string dir = test_temp_dir("vantrel_audio_e2e_");
   ASSERT_FALSE(dir.empty());
-  ASSERT_EQ(0, e2e_run("ln -s '" PACKED_DAT "' '" + dir + "/packed.dat'"));
-  int rc = e2e_run("sh '" SDL_DISK_RUN "' '" SDL_GAME "' '" + dir + "' " +
+  ASSERT_EQ(0, test_run("ln -s '" PACKED_DAT "' '" + dir + "/packed.dat'"));
+  int rc = test_run("sh '" SDL_DISK_RUN "' '" SDL_GAME "' '" + dir + "' " +
                    std::to_string(PLAY_SECONDS) + " >'" + dir + "/run.txt' 2>&1");
-  std::vector<uint8_t> log = e2e_read_bytes(dir + "/run.txt");
+  std::vector<uint8_t> log = test_read_bytes(dir + "/run.txt");
   std::string run_log(log.begin(), log.end());
   if (rc == 77) {
-    e2e_remove_dir(dir);
+    test_remove_dir(dir);
     GTEST_SKIP() << "no virtual X display (xvfb-run and xdotool are needed)";
   }
   ASSERT_EQ(0, rc) << run_log;
   ASSERT_NE(std::string::npos, run_log.find("status 0\n")) << "exit after Esc: " << run_log;
 
   std::vector<ArchiveFile> files;
-  ASSERT_TRUE(archive_read_bytes(e2e_read_bytes(PACKED_DAT), &files));
+  ASSERT_TRUE(archive_read_bytes(test_read_bytes(PACKED_DAT), &files));
   Pcm title;
   for (const ArchiveFile& f : files) {
     if (f.name == "qorvel_title_3.ogg") {
@@ -53,7 +55,7 @@ TEST(SdlPlayback, TitlePieceReachesTheDeviceWithoutDropoutsAndEscExitsWithZero) 
   }
   ASSERT_GT(title.frames(), 44100 * PLAY_SECONDS) << "the title piece outlasts the run";
 
-  Pcm capture = e2e_raw_stereo(e2e_read_bytes(dir + "/out.raw"));
+  Pcm capture = e2e_raw_stereo(test_read_bytes(dir + "/out.raw"));
   long n = capture.frames();
   ASSERT_GT(n, 44100 * (PLAY_SECONDS - 1)) << "SDL's disk driver recorded too little";
 
@@ -105,7 +107,7 @@ TEST(SdlPlayback, TitlePieceReachesTheDeviceWithoutDropoutsAndEscExitsWithZero) 
       break;
     }
   }
-  if (!HasFailure()) e2e_remove_dir(dir);
+  if (!HasFailure()) test_remove_dir(dir);
 }
 
 }  // namespace

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "audio/ogg_encode.h"
+#include "common/test_files.h"
+#include "common/test_run.h"
 #include "e2e_support.h"
 #include "pack/archive_write.h"
 
@@ -60,7 +62,7 @@ struct SyntheticRun : ::testing::Test {
   Pcm title, stream, capture;
 
   void SetUp() override {
-    dir = e2e_temp_dir();
+    dir = test_temp_dir("vantrel_audio_e2e_");
     ASSERT_FALSE(dir.empty());
     offsets = e2e_output_offsets();
     ASSERT_GT(offsets.device_lead, 0);
@@ -71,14 +73,14 @@ struct SyntheticRun : ::testing::Test {
     ASSERT_TRUE(e2e_decode_ogg(stream_ogg, &stream));
     ASSERT_EQ(TITLE_FRAMES, title.frames());
   }
-  void TearDown() override { e2e_remove_dir(dir); }
+  void TearDown() override { test_remove_dir(dir); }
 
   // The platform tests' image archive plus the music entries, as packed.dat.
   void make_archive(bool with_title) {
     std::string images = dir + "/images.dat";
-    ASSERT_EQ(0, e2e_run("'" ARCHIVE_MAKER "' '" + images + "'"));
+    ASSERT_EQ(0, test_run("'" ARCHIVE_MAKER "' '" + images + "'"));
     std::vector<ArchiveFile> files;
-    ASSERT_TRUE(archive_read_bytes(e2e_read_bytes(images), &files));
+    ASSERT_TRUE(archive_read_bytes(test_read_bytes(images), &files));
     if (with_title) files.push_back({"qorvel_title_3.ogg", title_ogg});
     files.push_back({"merged.ogg", stream_ogg});
     std::string table = table_text();
@@ -89,7 +91,7 @@ struct SyntheticRun : ::testing::Test {
   void run_title_screen(int frames) {
     std::string command = "cd '" + dir + "' && '" REAL_RUNNER "' --save-dir save --frames " +
                           std::to_string(frames) + " --wav out.wav >stdout.txt 2>stderr.txt";
-    ASSERT_EQ(3, e2e_run(command)) << "the runner should stop at the frame limit";
+    ASSERT_EQ(3, test_run(command)) << "the runner should stop at the frame limit";
     ASSERT_TRUE(e2e_read_wav(dir + "/out.wav", &capture));
     ASSERT_EQ((long)frames * E2E_FRAMES_PER_VIDEO_FRAME, capture.frames());
   }

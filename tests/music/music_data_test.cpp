@@ -16,6 +16,7 @@
 
 #include "analysis.h"
 #include "audio/music.h"
+#include "common/test_files.h"
 #include "layout.h"
 #include "render.h"
 #include "score.h"
@@ -36,17 +37,6 @@ const int RATE = 44100;
 const float PEAK_LIMIT = 0.891251f;     // -1 dBFS
 const float EDGE_LIMIT = 0.0078125f;    // -42 dBFS within EDGE_FRAMES of an edge
 const long EDGE_FRAMES = 16;
-
-std::string read_file(const std::string& path) {
-  std::string data;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return data;
-  char buf[65536];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) data.append(buf, n);
-  fclose(f);
-  return data;
-}
 
 // The loader's reading: split at CR and LF with empty pieces dropped, five
 // integers per piece.
@@ -104,9 +94,9 @@ const Music& music_files() {
   if (m) return *m;
   m = new Music;
   std::string dir = VANTREL_MUSIC_DIR;
-  m->table_text = read_file(dir + "/merged_data.txt");
-  m->merged_bytes = read_file(dir + "/merged.ogg");
-  m->title_bytes = read_file(dir + "/qorvel_title_3.ogg");
+  m->table_text = test_read_file(dir + "/merged_data.txt");
+  m->merged_bytes = test_read_file(dir + "/merged.ogg");
+  m->title_bytes = test_read_file(dir + "/qorvel_title_3.ogg");
   m->rows = read_table_as_game(m->table_text);
   m->merged = decode(m->merged_bytes);
   m->title = decode(m->title_bytes);
