@@ -1,6 +1,7 @@
-// The headless runner's own command line on arbitrary arguments (the input
-// split at NUL bytes into argv). A refusal must say why; an acceptance must
-// leave options the runner can act on and a game line that fits its buffer.
+// The command line on arbitrary arguments (the input split at NUL bytes into
+// argv): the headless runner's own options, where a refusal must say why and
+// an acceptance must leave options the runner can act on and a game line that
+// fits its buffer; and the game's, joined into a buffer of any size and read.
 #include <math.h>
 #include <stdint.h>
 #include <stdlib.h>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "platform/headless/headless.h"
+#include "platform/shell.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> words(1, "vantrel-headless");
@@ -42,5 +44,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (f < 0) abort();
   }
   delete options;
+
+  // A heap buffer of exactly this size, so a byte past it is caught.
+  size_t bytes = 1 + size % 96;
+  char* joined = (char*)malloc(bytes);
+  int used = options_join((int)words.size(), argv.data(), joined, (int)bytes);
+  if (used < 0 || (size_t)used >= bytes || joined[used] != 0 || strlen(joined) != (size_t)used) abort();
+  options_parse(joined);
+  free(joined);
   return 0;
 }
