@@ -106,7 +106,25 @@ static void expand_row(const PngDecoder* p, const uint8_t* row, uint8_t* out, in
       out[2 * x] = row[x];
       out[2 * x + 1] = (p->has_trans && row[x] == p->trans_key[0]) ? 0 : 255;
     }
-  } else {  // RGB -> RGBA
+  } else if (!p->has_trans) {  // RGB -> opaque RGBA
+    // Each pixel but the last is one 4-byte copy with the alpha byte forced
+    // on (it was the next pixel's red); the last would read past the row.
+    uint32_t opaque;
+    const uint8_t opaque_bytes[4] = {0, 0, 0, 255};
+    memcpy(&opaque, opaque_bytes, 4);
+    for (uint32_t x = 0; x + 1 < w; ++x) {
+      uint32_t v;
+      memcpy(&v, row + 3 * x, 4);
+      v |= opaque;
+      memcpy(out + 4 * x, &v, 4);
+    }
+    const uint8_t* s = row + 3 * (w - 1);
+    uint8_t* d = out + 4 * (w - 1);
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+    d[3] = 255;
+  } else {  // RGB -> RGBA with a tRNS key
     for (uint32_t x = 0; x < w; ++x) {
       const uint8_t* s = row + 3 * x;
       uint8_t* d = out + 4 * x;
