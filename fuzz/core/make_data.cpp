@@ -10,34 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "common/png_write.h"
+#include "common/key_canvas.h"
 #include "core/bitmap.h"
 #include "pack/archive_write.h"
 
 namespace {
 
-std::vector<uint8_t> png_of_classes(int w, int h, const std::function<int(int, int)>& cls) {
-  std::vector<uint8_t> rgba((size_t)w * h * 4);
-  for (int y = 0; y < h; y++) {
-    for (int x = 0; x < w; x++) {
-      uint32_t word = BITMAP_KEY_COLOURS[cls(x, y)];
-      uint8_t* p = &rgba[((size_t)y * w + x) * 4];
-      p[0] = (uint8_t)word;
-      p[1] = (uint8_t)(word >> 8);
-      p[2] = (uint8_t)(word >> 16);
-      p[3] = 255;
-    }
-  }
-  int size = 0;
-  uint8_t* png = png_encode_rgba(rgba.data(), w, h, 4, &size);
-  std::vector<uint8_t> out(png, png + size);
-  free(png);
-  return out;
-}
-
 // A floor, a step, a deadly pillar of class `deadly` and a ceiling gap.
 std::vector<uint8_t> room_png(int deadly) {
-  return png_of_classes(800, 600, [=](int x, int y) {
+  return key_png_of_classes(800, 600, [=](int x, int y) {
     if (y >= 500) return 1;
     if (x >= 300 && x < 360 && y >= 440) return 1;
     if (x >= 560 && x < 590 && y >= 380) return deadly;
@@ -74,21 +55,21 @@ int main(int argc, char** argv) {
   if (argc != 3) return 2;
   std::string seeds = argv[1], data = argv[2];
   std::vector<ArchiveFile> files;
-  files.push_back({"avatar.png", png_of_classes(60, 80, [](int x, int y) {
+  files.push_back({"avatar.png", key_png_of_classes(60, 80, [](int x, int y) {
                      if (y <= 75 && x >= 10 && x < 50) return 16;
                      if (y >= 78 && x >= 15 && x < 45) return 1;
                      return 0;
                    })});
-  files.push_back({"blob.png", png_of_classes(9, 10, [](int, int) { return 16; })});
-  files.push_back({"blob2.png", png_of_classes(16, 16, [](int, int) { return 16; })});
-  files.push_back({"cr03.png", png_of_classes(60, 60, [](int x, int) { return x < 30 ? 2 : 0; })});
+  files.push_back({"blob.png", key_png_of_classes(9, 10, [](int, int) { return 16; })});
+  files.push_back({"blob2.png", key_png_of_classes(16, 16, [](int, int) { return 16; })});
+  files.push_back({"cr03.png", key_png_of_classes(60, 60, [](int x, int) { return x < 30 ? 2 : 0; })});
   files.push_back({"r01.png", room_png(2)});
   files.push_back({"r02.png", room_png(12)});
   files.push_back({"r03.png", room_png(15)});
   files.push_back({"r25.png", room_png(16)});
   for (int k = 1; k <= 3; k++) {
     const char* names[4] = {"", "title.png", "title_1.png", "title_2.png"};
-    files.push_back({names[k], png_of_classes(800, 600, [=](int x, int y) {
+    files.push_back({names[k], key_png_of_classes(800, 600, [=](int x, int y) {
                        return (x / 100 == k && y < 300) ? 16 : 0;
                      })});
   }

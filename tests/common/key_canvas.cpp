@@ -3,7 +3,9 @@
 #include "common/key_canvas.h"
 
 #include <stddef.h>
+#include <stdlib.h>
 
+#include "common/png_write.h"
 #include "core/bitmap.h"
 
 KeyCanvas key_canvas_make(int width, int height, int fill_class) {
@@ -25,4 +27,17 @@ std::vector<uint8_t> key_canvas_rgba(const KeyCanvas& c) {
     rgba[4 * i + 3] = 255;
   }
   return rgba;
+}
+
+std::vector<uint8_t> key_png_of_classes(int width, int height, const std::function<int(int, int)>& cls) {
+  KeyCanvas c = key_canvas_make(width, height, 0);
+  for (int y = 0; y < height; y++)
+    for (int x = 0; x < width; x++) c.classes[(size_t)y * width + x] = (uint8_t)cls(x, y);
+  std::vector<uint8_t> rgba = key_canvas_rgba(c);
+  int size = 0;
+  uint8_t* png = png_encode_rgba(rgba.data(), width, height, 4, &size);
+  std::vector<uint8_t> out;
+  if (png) out.assign(png, png + size);
+  free(png);
+  return out;
 }

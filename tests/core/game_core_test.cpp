@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "common/png_write.h"
+#include "common/key_canvas.h"
 #include "core/archive.h"
 #include "core/bitmap_load.h"
 #include "core/frame.h"
@@ -35,27 +35,8 @@ namespace {
 
 const int FLOOR_Y = 500;  // rooms are solid (class 1) from this row down
 
-std::vector<uint8_t> png_of_classes(int w, int h, const std::function<int(int, int)>& cls) {
-  std::vector<uint8_t> rgba((size_t)w * h * 4);
-  for (int y = 0; y < h; y++) {
-    for (int x = 0; x < w; x++) {
-      uint32_t word = BITMAP_KEY_COLOURS[cls(x, y)];
-      uint8_t* p = &rgba[((size_t)y * w + x) * 4];
-      p[0] = (uint8_t)word;
-      p[1] = (uint8_t)(word >> 8);
-      p[2] = (uint8_t)(word >> 16);
-      p[3] = 255;
-    }
-  }
-  int size = 0;
-  uint8_t* png = png_encode_rgba(rgba.data(), w, h, 4, &size);
-  std::vector<uint8_t> out(png, png + size);
-  free(png);
-  return out;
-}
-
 std::vector<uint8_t> room_png(int marker_class) {
-  return png_of_classes(800, 600, [=](int x, int y) {
+  return key_png_of_classes(800, 600, [=](int x, int y) {
     if (y >= FLOOR_Y) return 1;
     if (x < 20 && y < 20) return marker_class;  // tells rooms apart
     return 0;
@@ -65,7 +46,7 @@ std::vector<uint8_t> room_png(int marker_class) {
 // Body class 16 down to row 75, the class-1 feet band on rows 78-79: their own
 // half-resolution rows, as the game's avatar has them.
 std::vector<uint8_t> avatar_png() {
-  return png_of_classes(60, 80, [](int x, int y) {
+  return key_png_of_classes(60, 80, [](int x, int y) {
     if (y <= 75 && x >= 10 && x < 50) return 16;
     if (y >= 78 && x >= 15 && x < 45) return 1;
     return 0;
@@ -73,7 +54,7 @@ std::vector<uint8_t> avatar_png() {
 }
 
 std::vector<uint8_t> title_png(int k) {
-  return png_of_classes(800, 600, [=](int x, int y) { return (x / 100 == k && y < 300) ? 16 : 0; });
+  return key_png_of_classes(800, 600, [=](int x, int y) { return (x / 100 == k && y < 300) ? 16 : 0; });
 }
 
 struct DataSet {
@@ -84,9 +65,9 @@ struct DataSet {
 std::vector<ArchiveFile> game_files(const DataSet& set) {
   std::vector<ArchiveFile> files;
   if (set.avatar) files.push_back({"avatar.png", avatar_png()});
-  files.push_back({"blob.png", png_of_classes(9, 10, [](int, int) { return 16; })});
-  files.push_back({"blob2.png", png_of_classes(16, 16, [](int, int) { return 16; })});
-  files.push_back({"cr03.png", png_of_classes(60, 60, [](int x, int) { return x < 30 ? 2 : 0; })});
+  files.push_back({"blob.png", key_png_of_classes(9, 10, [](int, int) { return 16; })});
+  files.push_back({"blob2.png", key_png_of_classes(16, 16, [](int, int) { return 16; })});
+  files.push_back({"cr03.png", key_png_of_classes(60, 60, [](int x, int) { return x < 30 ? 2 : 0; })});
   files.push_back({"r01.png", room_png(2)});
   files.push_back({"r02.png", room_png(3)});
   files.push_back({"r03.png", room_png(4)});
