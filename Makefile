@@ -34,7 +34,7 @@ bench: deps
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DVANTREL_FUZZ=ON -DVANTREL_TESTS=OFF -DVANTREL_BENCH=OFF -DVANTREL_TOOLS=OFF
+	  -DVANTREL_FUZZ=ON -DVANTREL_TESTS=OFF -DVANTREL_BENCH=OFF
 	cmake --build $(FUZZ_BUILD) --target vantrel_fuzz -j$(JOBS)
 
 # Bounded run of every fuzz target (CI); FUZZ_SECONDS per target.

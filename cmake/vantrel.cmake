@@ -12,27 +12,62 @@ function(vantrel_warnings target)
   endif()
 endfunction()
 
-# vantrel_library(<name> [DEPS lib...])
-# Builds every .cpp directly in the calling folder into the static library
-# vantrel_<name>. Includes are written from src/ ("support/sha1.h").
-function(vantrel_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;SYSTEM_LIBS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
-  if(sources)
-    add_library(vantrel_${name} STATIC ${sources})
-    target_include_directories(vantrel_${name} PUBLIC ${VANTREL_SOURCE_ROOT}/src)
-    vantrel_warnings(vantrel_${name})
-    set(visibility PUBLIC)
-  else()
-    add_library(vantrel_${name} INTERFACE)
-    target_include_directories(vantrel_${name} INTERFACE ${VANTREL_SOURCE_ROOT}/src)
-    set(visibility INTERFACE)
+# Each folder of src/ is one layer's library, and a library sees only the
+# headers of what it links: its include root is a folder in the build tree
+# that holds just a link named after it ("support" -> src/support), so
+# "sim/avatar.h" does not even resolve in a file of a lower layer. The README's
+# layer table says who may link whom; tests/layers checks the includes too.
+set(VANTREL_INCLUDE_ROOTS ${CMAKE_BINARY_DIR}/include_roots)
+
+# vantrel_headers(<name> <path-in-src>): the INTERFACE target
+# vantrel_<name>_headers whose include root shows src/<path> as <path>.
+function(vantrel_headers name path)
+  set(root ${VANTREL_INCLUDE_ROOTS}/${name})
+  get_filename_component(parent ${root}/${path} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  if(NOT EXISTS ${root}/${path})
+    file(CREATE_LINK ${VANTREL_SOURCE_ROOT}/src/${path} ${root}/${path} SYMBOLIC)
   endif()
-  foreach(dep ${ARG_DEPS})
-    target_link_libraries(vantrel_${name} ${visibility} vantrel_${dep})
+  add_library(vantrel_${name}_headers INTERFACE)
+  target_include_directories(vantrel_${name}_headers INTERFACE ${root})
+endfunction()
+
+# vantrel_library(<name> [OBJECT] [EXCLUDE file...] [PUBLIC lib...] [PRIVATE lib...]
+#                 [SYSTEM lib...])
+# Builds every .cpp directly in the calling folder into vantrel_<name> (a
+# static library, or an OBJECT library for a backend: its platform functions
+# are called from lower layers and must always be in the link). Includes are
+# written from src/ ("support/sha1.h"). PUBLIC names what the library's own
+# headers need, PRIVATE what only its sources use (names without "::" get the
+# vantrel_ prefix); SYSTEM names the system libraries it needs.
+function(vantrel_library name)
+  cmake_parse_arguments(ARG "OBJECT" "" "EXCLUDE;PUBLIC;PRIVATE;SYSTEM" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(excluded ${ARG_EXCLUDE})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
   endforeach()
-  if(ARG_SYSTEM_LIBS)
-    target_link_libraries(vantrel_${name} ${visibility} ${ARG_SYSTEM_LIBS})
+  file(RELATIVE_PATH folder ${VANTREL_SOURCE_ROOT}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  if(NOT TARGET vantrel_${name}_headers)
+    vantrel_headers(${name} ${folder})
+  endif()
+  if(ARG_OBJECT)
+    add_library(vantrel_${name} OBJECT ${sources})
+  else()
+    add_library(vantrel_${name} STATIC ${sources})
+  endif()
+  target_link_libraries(vantrel_${name} PUBLIC vantrel_${name}_headers)
+  vantrel_warnings(vantrel_${name})
+  foreach(scope PUBLIC PRIVATE)
+    foreach(dep ${ARG_${scope}})
+      if(dep MATCHES "::")
+        target_link_libraries(vantrel_${name} ${scope} ${dep})
+      else()
+        target_link_libraries(vantrel_${name} ${scope} vantrel_${dep})
+      endif()
+    endforeach()
+  endforeach()
+  if(ARG_SYSTEM)
+    target_link_libraries(vantrel_${name} PUBLIC ${ARG_SYSTEM})
   endif()
 endfunction()
 

@@ -13,7 +13,6 @@
 #include "audio/music_internal.h"
 #include "audio/output_internal.h"
 #include "audio/voice.h"
-#include "core/game_state.h"
 #include "fake_sound_device.h"
 #include "support/array.h"
 
@@ -43,7 +42,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   voice_table.count = 0;
   fake_sound_reset(300);
   if (!audio_init(8000, 0.03f, 264600)) abort();
-  g_game.sound_enabled = 1;
 
   music_read_track_table(data, (int)size);
 

@@ -16,10 +16,10 @@
 
 #include <string>
 
-#include "core/game.h"
 #include "core/game_state.h"
-#include "core/keys.h"
 #include "core/save.h"
+#include "game/game.h"
+#include "game/keys.h"
 #include "platform/platform.h"
 #include "platform/posix/store.h"
 #include "sim/avatar.h"

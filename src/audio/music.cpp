@@ -12,8 +12,6 @@
 #include "audio/music_internal.h"
 #include "audio/output_internal.h"
 #include "audio/voice.h"
-#include "core/archive.h"
-#include "core/game_state.h"
 #include "platform/platform.h"
 #include "support/array.h"
 #include "support/text.h"
@@ -41,23 +39,13 @@ enum {
   STOP_MAX_PASSES = 500,
 };
 
-void music_load(void) {
-  if (!g_game.sound_enabled) return;
-  int title_bytes = 0, table_bytes = 0, stream_bytes = 0;
-  const uint8_t* title = load_data("qorvel_title_3.ogg", &title_bytes);
-  const uint8_t* table = load_data("merged_data.txt", &table_bytes);
-  const uint8_t* stream = load_data("merged.ogg", &stream_bytes);
-  music_load_from_memory(title, title_bytes, table, table_bytes, stream, stream_bytes);
-}
-
-void music_load_from_memory(const uint8_t* title, int title_bytes, const uint8_t* table,
-                            int table_bytes, const uint8_t* stream, int stream_bytes) {
+int music_load(const MusicData* data) {
   MusicState& m = music;
   m.title_frames = 0;
-  if (title && title_bytes > 0) {
+  if (data->title && data->title_bytes > 0) {
     int channels = 0;
     short* pcm = 0;
-    int frames = vorbis_decode_all_from_memory(title, title_bytes, &channels, &pcm);
+    int frames = vorbis_decode_all_from_memory(data->title, data->title_bytes, &channels, &pcm);
     if (frames > 0 && pcm) {
       m.title_pcm = (int16_t*)pcm;
       m.title_frames = frames;
@@ -73,9 +61,10 @@ void music_load_from_memory(const uint8_t* title, int title_bytes, const uint8_t
     voice_schedule(m.title_pcm, m.title_frames, 1, (uint8_t)m.title_channels, 0.0f, t,
                    (uint32_t)m.title_frames, 1.0f, 0, 0, 0, 0.75f, 0.0f, MUSIC_KEY);
   m.music_time = t + (uint32_t)m.title_frames + TITLE_GAP;
-  if (table && table_bytes > 0) music_read_track_table(table, table_bytes);
-  music_decoder_start(stream, stream_bytes);
+  if (data->table && data->table_bytes > 0) music_read_track_table(data->table, data->table_bytes);
+  if (!music_decoder_start(data->stream, data->stream_bytes)) return 0;
   music_set_playlist(playlist_title, PLAYLIST_TITLE_COUNT, PLAYLIST_TITLE_LOOP);
+  return 1;
 }
 
 // Five decimal integers with the leniency of "%d": leading blanks and a sign.
@@ -119,8 +108,9 @@ void music_read_track_table(const uint8_t* text, int bytes) {
 }
 
 void music_update(void) {
-  // After audio_stop the output is closed; frames until the exit schedule nothing.
-  if (!g_game.sound_enabled || !audio_output.open) return;
+  // Without sound the output never opened, and after audio_stop it is closed;
+  // either way frames schedule nothing.
+  if (!audio_output.open) return;
   audio_update(4000);
   music_fill();
 }

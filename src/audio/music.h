@@ -28,9 +28,22 @@ extern const int playlist_e[PLAYLIST_E_COUNT];
 // this when it returns 0, and limits the frame time to 1/30 s meanwhile.
 extern int music_decode_inline;
 
-// Start-up, once, right after a successful audio_init (nothing without sound).
-// Fatal "Out of memory" when the music buffer cannot be allocated.
-void music_load(void);
+// The three data files the music is made of, as the game found them; each
+// pointer may be null (entry missing), and nothing here keeps them past the
+// call except the stream, which must outlive the decoding.
+struct MusicData {
+  const uint8_t* title;   // "qorvel_title_3.ogg", decoded whole at load
+  int title_bytes;
+  const uint8_t* table;   // "merged_data.txt", the track table
+  int table_bytes;
+  const uint8_t* stream;  // "merged.ogg", decoded in the background
+  int stream_bytes;
+};
+
+// Start-up, once, right after a successful audio_init (never without sound).
+// 0 when the music buffer cannot be allocated: the caller cannot go on and
+// reports "Out of memory"; 1 otherwise, missing or bad data included.
+int music_load(const MusicData* data);
 // Once per frame, also while inactive: audio_update(4000), then music_fill.
 void music_update(void);
 // Decodes one Vorbis frame of the stream; frames decoded, 0 at the end.

@@ -8,7 +8,6 @@
 #include "audio/alloc.h"
 #include "audio/music.h"
 #include "audio/music_internal.h"
-#include "core/fatal.h"
 #include "platform/platform.h"
 #include "support/array.h"
 #include "support/thread.h"
@@ -19,22 +18,25 @@ enum {
   DECODER_REST_MS = 1,   // leaves a shared processor to the game after each block
 };
 
-void music_decoder_start(const uint8_t* stream, int stream_bytes) {
+int music_decoder_start(const uint8_t* stream, int stream_bytes) {
   MusicState& m = music;
   m.decode_done.store(1, std::memory_order_release);
   // No stream, or one that cannot be opened or measured: no segment can ever
   // play; the title piece and the sound cues still do.
-  if (!stream || stream_bytes <= 0) return;
+  if (!stream || stream_bytes <= 0) return 1;
   VorbisDecoder* decoder = vorbis_open_from_memory(stream, stream_bytes, 0, 0);
-  if (!decoder) return;
+  if (!decoder) return 1;
   uint32_t total = vorbis_total_samples(decoder);
   if (total == 0) {
     vorbis_close_decoder(decoder);
-    return;
+    return 1;
   }
   uint64_t bytes = (uint64_t)total * 4;
   void* pcm = bytes <= (uint64_t)SIZE_MAX ? audio_allocate((size_t)bytes) : 0;
-  if (!pcm) out_of_memory();
+  if (!pcm) {
+    vorbis_close_decoder(decoder);
+    return 0;
+  }
   m.decoder = decoder;
   m.music_pcm = (int16_t*)pcm;
   m.total_frames = total;
@@ -44,7 +46,7 @@ void music_decoder_start(const uint8_t* stream, int stream_bytes) {
   int processors = m.processors_override > 0 ? m.processors_override : cpu_count();
   if (processors < 2) {
     music_decode_inline = 1;
-    return;
+    return 1;
   }
   m.decoder_running.store(1, std::memory_order_release);
   m.decoder_thread = thread_start_simple(music_decoder_thread, 0);
@@ -53,6 +55,7 @@ void music_decoder_start(const uint8_t* stream, int stream_bytes) {
     m.decoder_running.store(0, std::memory_order_release);
     music_decode_inline = 1;
   }
+  return 1;
 }
 
 int music_decode_block(void) {

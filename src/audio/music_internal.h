@@ -41,12 +41,11 @@ struct MusicState {
 
 extern MusicState music;
 
-// music_load without the archive: each pointer may be null (entry missing).
-void music_load_from_memory(const uint8_t* title, int title_bytes, const uint8_t* table,
-                            int table_bytes, const uint8_t* stream, int stream_bytes);
 // Appends the rows of a track table text (need not be NUL-terminated).
 void music_read_track_table(const uint8_t* text, int bytes);
-void music_decoder_start(const uint8_t* stream, int stream_bytes);
+// 0 only when the stream's buffer cannot be allocated; a missing or bad stream
+// just leaves the music without segments.
+int music_decoder_start(const uint8_t* stream, int stream_bytes);
 int music_decoder_thread(void* argument);
 // Stops the decoder and releases everything music_load made. The game never
 // calls it (the program ends after audio_stop); tests start afresh with it.

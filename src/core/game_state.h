@@ -6,8 +6,8 @@
 #include <stdint.h>
 
 #include "core/bitmap.h"
+#include "core/creature_types.h"
 #include "core/save.h"
-#include "sim/creature_types.h"
 
 struct GameState {
   // ---- settings, fixed at start-up (platform shell) ----
@@ -22,7 +22,7 @@ struct GameState {
   uint32_t* random_words;    // 32768 entries 0..65535
   uint32_t palette[256];
 
-  // ---- start-up assets (core/startup) ----
+  // ---- start-up assets (game/startup) ----
   Bitmap* avatar;
   Bitmap* avatar_frame;
   Bitmap* body_mask;
@@ -36,7 +36,7 @@ struct GameState {
   int16_t* noise_sound;      // 60000 stereo frames
   float wave_table[256][2];
 
-  // ---- frame driver (core/frame) ----
+  // ---- frame driver (game/frame) ----
   int32_t game_state;        // 0 play, 1 title, 2 menu continue, 3 menu new game
   int32_t fade_level;
   int32_t frame_counter;
@@ -49,7 +49,7 @@ struct GameState {
   float frame_times[2];
   int32_t frame_time_index;
 
-  // ---- rooms (core/room) ----
+  // ---- rooms (game/room) ----
   int32_t room_number;
   Bitmap* room;
   Bitmap* solid_map;
@@ -63,7 +63,7 @@ struct GameState {
   // ---- save record (core/save) ----
   SaveRecord save;
 
-  // ---- keyboard and menu (core/keys) ----
+  // ---- keyboard and menu (game/keys) ----
   int32_t key_held[5];       // up, right, down, left, jump
   int32_t key_held_prev[5];
   int32_t game_started;

@@ -2,8 +2,8 @@
 // each event. Keys reach the game only here, between frames. A system key
 // (pressed with Alt) whose code the game does not translate goes back to the
 // system, so that Alt+F4 keeps closing the window.
-#include "core/game.h"
 #include "core/game_state.h"
+#include "game/game.h"
 #include "platform/shell.h"
 
 int shell_recreating_window;  // set by the entry point around the fallback

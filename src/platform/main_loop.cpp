@@ -2,8 +2,8 @@
 // a frame, so key handlers never run inside one. Windowed or inactive, the
 // loop sleeps in 1 ms steps until most of the frame period has passed; in
 // active full-screen play a vsync'd present does the pacing instead.
-#include "core/game.h"
 #include "core/game_state.h"
+#include "game/game.h"
 #include "platform/shell.h"
 
 enum { EXECUTABLE_PATH_BYTES = 512 };

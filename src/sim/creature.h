@@ -3,7 +3,7 @@
 // giant stick figure. Only the current room's creatures move and are drawn.
 #pragma once
 
-#include "sim/creature_types.h"
+#include "core/creature_types.h"
 
 // Builds creature_table and path_table; once at start-up, after the sprites.
 void creatures_init(void);

@@ -6,6 +6,22 @@
 
 #include <stdint.h>
 
+enum {
+  MT_WORDS = 624,
+  MT_UNSEEDED = MT_WORDS + 1,  // index value before the first seeding
+};
+
+// Everything both generators remember; copying it saves and restores every
+// future draw.
+struct RandomState {
+  uint32_t lcg;                 // the LCG's state
+  uint32_t mt_words[MT_WORDS];  // the twister's words
+  int32_t mt_index;             // 0..MT_UNSEEDED: next word; MT_WORDS: refill first
+};
+
+// The game's one pair of generators, which every draw below uses.
+extern RandomState g_random;
+
 uint32_t lcg_next(void);
 uint32_t lcg_swap_seed(uint32_t seed);  // returns the previous LCG state
 void mt_seed(uint32_t seed);            // leaves the LCG's own state untouched

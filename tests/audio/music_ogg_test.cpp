@@ -19,7 +19,6 @@
 #include "audio/output_internal.h"
 #include "audio/voice.h"
 #include "audio_test_util.h"
-#include "core/game_state.h"
 #include "fake_sound_device.h"
 #include "ogg_encode.h"
 #include "vorbis/vorbis.h"
@@ -60,7 +59,6 @@ class MusicOggTest : public ::testing::Test {
   void SetUp() override {
     music_unload();
     open_standard_output();
-    g_game.sound_enabled = 1;
     ASSERT_FALSE(stream_4s().empty());
     ASSERT_FALSE(title_mono().empty());
   }
@@ -70,9 +68,10 @@ class MusicOggTest : public ::testing::Test {
     close_output();
   }
   void load(const std::vector<uint8_t>* title, const char* table, const std::vector<uint8_t>* stream) {
-    music_load_from_memory(title ? title->data() : nullptr, title ? (int)title->size() : 0,
-                           (const uint8_t*)table, table ? (int)strlen(table) : 0,
-                           stream ? stream->data() : nullptr, stream ? (int)stream->size() : 0);
+    MusicData data = {title ? title->data() : nullptr, title ? (int)title->size() : 0,
+                      (const uint8_t*)table, table ? (int)strlen(table) : 0,
+                      stream ? stream->data() : nullptr, stream ? (int)stream->size() : 0};
+    ASSERT_EQ(music_load(&data), 1);
   }
   static bool wait_for_decoder(int seconds) {
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -263,14 +262,15 @@ TEST_F(MusicOggTest, DecodingNeverRunsPastTheMusicBuffer) {
 
 void* refuse(size_t) { return nullptr; }
 
-TEST_F(MusicOggTest, MusicBufferThatCannotBeAllocatedIsFatal) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(
-      {
-        audio_allocate = refuse;
-        music_decoder_start(stream_4s().data(), (int)stream_4s().size());
-      },
-      ::testing::ExitedWithCode(0), "ERROR: Out of memory");
+// The game ends with "Out of memory" on this refusal; the music itself only
+// reports it and keeps nothing half-made.
+TEST_F(MusicOggTest, MusicBufferThatCannotBeAllocatedIsReported) {
+  audio_allocate = refuse;
+  MusicData data = {nullptr, 0, nullptr, 0, stream_4s().data(), (int)stream_4s().size()};
+  EXPECT_EQ(music_load(&data), 0);
+  EXPECT_EQ(music.music_pcm, nullptr);
+  EXPECT_EQ(music.decoder, nullptr);
+  EXPECT_EQ(music.decoder_thread, nullptr);
 }
 
 }  // namespace

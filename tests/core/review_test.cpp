@@ -13,12 +13,12 @@
 
 #include "core/archive.h"
 #include "core/bitmap.h"
-#include "core/frame.h"
 #include "core/game_state.h"
 #include "core/noise_tables.h"
-#include "core/room.h"
 #include "core/save.h"
 #include "fake_platform.h"
+#include "game/frame.h"
+#include "game/room.h"
 #include "pack/archive_write.h"
 
 namespace {

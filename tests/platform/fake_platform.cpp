@@ -7,8 +7,8 @@
 #include <string.h>
 #include <stdlib.h>
 
-#include "core/game.h"
 #include "core/game_state.h"
+#include "game/game.h"
 #include "platform/shell.h"
 
 FakePlatform g_fake;
@@ -93,7 +93,7 @@ int platform_executable_path(char* buffer, int bytes) {
 void platform_message_box(const char*, const char*) {}
 void platform_exit(int exit_code) { exit(exit_code); }
 
-// ---- core/game.h ----
+// ---- game/game.h ----
 void startup(const char* executable_path) {
   g_fake.log.push_back("startup");
   g_fake_game.startup_path = executable_path;

@@ -5,8 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "core/game.h"
 #include "core/game_state.h"
+#include "game/game.h"
 #include "platform/platform.h"
 
 GameState g_game;

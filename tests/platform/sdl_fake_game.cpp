@@ -3,8 +3,8 @@
 // lets the window, present and key path be tested without the game data.
 #include <stdlib.h>
 
-#include "core/game.h"
 #include "core/game_state.h"
+#include "game/game.h"
 #include "platform/platform.h"
 
 GameState g_game;

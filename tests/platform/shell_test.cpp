@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "core/game.h"
 #include "core/game_state.h"
 #include "fake_platform.h"
+#include "game/game.h"
 #include "platform/shell.h"
 
 namespace {

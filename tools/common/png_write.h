@@ -1,6 +1,6 @@
-// PNG writer for tools, previews and headless frame captures. Compression goes
-// through the system zlib: this code never links into the game itself, which
-// only ever reads PNG with its own decoder.
+// PNG writer for the tools, previews and test fixtures: the game's own writer
+// (support/png_write.h) with the system zlib's compression. The zlib part
+// never links into the game itself.
 #pragma once
 
 #include <stdint.h>

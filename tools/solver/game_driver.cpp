@@ -8,15 +8,13 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "core/game.h"
 #include "core/game_state.h"
+#include "game/game.h"
 #include "platform/shell.h"
 #include "sim/avatar.h"
 #include "support/random.h"
 
 // Bounds of the program's own static data, from the C runtime and the linker.
-extern "C" char __data_start[];
-extern "C" char _end[];
 
 namespace {
 
@@ -41,48 +39,6 @@ void send_key(Driver* d, int bit, int virtual_key, int down) {
   if (d->record) d->record->push_back(ScriptLine{d->frame, down, bit});
 }
 
-// Finds the bytes of static data that drawing from the generators changes,
-// then puts every byte back. The generators' words and counters need not sit
-// together (initialised data and zeroed data are apart), so the changed
-// bytes are gathered into a few spans. Returns 0 when they are not a few
-// small blocks clear of GameState.
-int locate_random_state(Driver* d) {
-  size_t total = (size_t)(_end - __data_start);
-  uint8_t* before = (uint8_t*)malloc(total);
-  if (!before) return 0;
-  memcpy(before, __data_start, total);
-  for (int i = 0; i < 1300; i++) mt_next();  // at least two refills of the twister
-  lcg_next();
-  const size_t MARGIN = 64;  // counters may not have changed in every byte
-  std::vector<Driver::Span> spans;
-  for (size_t i = 0; i < total; i++) {
-    if ((uint8_t)__data_start[i] == before[i]) continue;
-    size_t lo = i >= MARGIN ? i - MARGIN : 0;
-    size_t hi = i + 1 + MARGIN <= total ? i + 1 + MARGIN : total;
-    uint8_t* p = (uint8_t*)__data_start + lo;
-    if (!spans.empty() && spans.back().start + spans.back().bytes >= p) {
-      spans.back().bytes = (size_t)((uint8_t*)__data_start + hi - spans.back().start);
-    } else {
-      spans.push_back(Driver::Span{p, hi - lo});
-    }
-  }
-  memcpy(__data_start, before, total);
-  free(before);
-  size_t sum = 0;
-  const uint8_t* game_lo = (const uint8_t*)&g_game;
-  const uint8_t* game_hi = game_lo + sizeof g_game;
-  for (const Driver::Span& s : spans) {
-    sum += s.bytes;
-    if (s.start < game_hi && game_lo < s.start + s.bytes) return 0;
-    if (getenv("SOLVER_DEBUG"))
-      fprintf(stderr, "random state: %zu bytes at offset %zu\n", s.bytes,
-              (size_t)(s.start - (uint8_t*)__data_start));
-  }
-  if (spans.empty() || spans.size() > 8 || sum > 16384) return 0;
-  d->random_state = spans;
-  return 1;
-}
-
 }  // namespace
 
 int driver_start(Driver* d, const char* game_line) {
@@ -94,12 +50,7 @@ int driver_start(Driver* d, const char* game_line) {
     fprintf(stderr, "vantrel-solver: the game did not start\n");
     return 0;
   }
-  if (!locate_random_state(d)) {
-    fprintf(stderr, "vantrel-solver: cannot find the random generators' state\n");
-    return 0;
-  }
-  d->image_bytes = sizeof g_game;
-  for (const Driver::Span& s : d->random_state) d->image_bytes += s.bytes;
+  d->image_bytes = sizeof g_game + sizeof g_random;
   // The output is never looked at: a zero-width image keeps the noise
   // renderer's per-row random draws (so the random stream is the one of
   // play) while skipping the pixels.
@@ -145,21 +96,17 @@ void driver_run(Driver* d) {
 }
 
 void driver_save(const Driver* d, uint8_t* out) {
+  (void)d;  // every image has the same layout
   memcpy(out, (const void*)&g_game, sizeof g_game);
   out += sizeof g_game;
-  for (const Driver::Span& s : d->random_state) {
-    memcpy(out, s.start, s.bytes);
-    out += s.bytes;
-  }
+  memcpy(out, (const void*)&g_random, sizeof g_random);
 }
 
 void driver_load(Driver* d, const uint8_t* in) {
+  (void)d;
   memcpy((void*)&g_game, in, sizeof g_game);
   in += sizeof g_game;
-  for (const Driver::Span& s : d->random_state) {
-    memcpy(s.start, in, s.bytes);
-    in += s.bytes;
-  }
+  memcpy((void*)&g_random, in, sizeof g_random);
 }
 
 int driver_dying(void) { return g_game.respawn_timer > 0; }

@@ -1,8 +1,7 @@
 // Drives the real game frame by frame exactly as vantrel-headless does (the
 // shell's start-up and key routing, run_frame at 1/60 s, sound off) and keeps
 // compact images of the state a frame can change, so a search can branch.
-// The state is GameState plus the random generators; the generators' bytes
-// are found at start-up by drawing from them and seeing which bytes move.
+// The state is GameState plus the random generators.
 #pragma once
 
 #include <stddef.h>
@@ -24,11 +23,6 @@ struct ScriptLine {
 
 struct Driver {
   long frame;                        // frames run so far
-  struct Span {
-    uint8_t* start;
-    size_t bytes;
-  };
-  std::vector<Span> random_state;    // the generators' bytes in static data
   size_t image_bytes;                // size of one state image
   std::vector<ScriptLine>* record;   // events are appended here when set
 };

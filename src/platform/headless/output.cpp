@@ -13,9 +13,9 @@
 #include <algorithm>
 #include <string>
 
-#include "common/png_write.h"
 #include "core/game_state.h"
 #include "platform/headless/headless.h"
+#include "support/png_write.h"
 
 namespace {
 
@@ -89,7 +89,10 @@ void capture(long frame) {
       memcpy(&packed[(size_t)y * width], pixels + (size_t)y * row_length, width * 4);
     pixels = packed.data();
   }
-  if (!png_write_rgb(path, pixels, width, height)) fprintf(stderr, "cannot write %s\n", path);
+  int size = 0;
+  uint8_t* png = png_encode_xrgb(pixels, width, height, nullptr, &size);
+  if (!png || !png_save(path, png, size)) fprintf(stderr, "cannot write %s\n", path);
+  free(png);
 }
 
 }  // namespace

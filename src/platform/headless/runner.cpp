@@ -8,8 +8,8 @@
 #include <stdlib.h>
 #include <time.h>
 
-#include "core/game.h"
 #include "core/game_state.h"
+#include "game/game.h"
 #include "platform/headless/headless.h"
 #include "platform/posix/store.h"
 #include "platform/shell.h"

@@ -1,6 +1,6 @@
 // Keyboard handling: held-key flags and toggles in play, selection and
 // confirmation in the title and menu states. on_key_down and on_key_up are
-// declared in core/game.h; the menu steps are here for the tests.
+// declared in game/game.h; the menu steps are here for the tests.
 #pragma once
 
 enum {

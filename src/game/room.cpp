@@ -1,7 +1,7 @@
 // Room loading and the two ways a game begins. Only the room Bitmap and its
 // half-resolution solid map are ever replaced after start-up; a missing room
 // image is not an error here, only room_change decides it ends the game.
-#include "core/room.h"
+#include "game/room.h"
 
 #include <stdio.h>
 #include <string.h>

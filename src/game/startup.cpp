@@ -10,11 +10,11 @@
 #include "core/archive.h"
 #include "core/bitmap_load.h"
 #include "core/fatal.h"
-#include "core/game.h"
 #include "core/game_state.h"
 #include "core/noise_tables.h"
 #include "core/save.h"
 #include "core/tables.h"
+#include "game/game.h"
 #include "sim/creature.h"
 
 // The sizes of everything else are taken from these two, so the game cannot
@@ -44,6 +44,16 @@ static void load_images(void) {
   g_game.titles[3] = bitmap_load("title_2.png");
 }
 
+// The music is handed its data files here, so that the audio code never needs
+// to know about the archive.
+static void load_music(void) {
+  MusicData data = {};
+  data.title = load_data("qorvel_title_3.ogg", &data.title_bytes);
+  data.table = load_data("merged_data.txt", &data.table_bytes);
+  data.stream = load_data("merged.ogg", &data.stream_bytes);
+  if (!music_load(&data)) out_of_memory();
+}
+
 void startup(const char* executable_path) {
   save_read();
   g_game.game_state = save_is_valid(&g_game.save) ? 2 : 1;
@@ -59,7 +69,7 @@ void startup(const char* executable_path) {
 
   if (g_game.sound_enabled) {
     if (audio_init(8000, 0.03f, 264600)) {
-      music_load();
+      load_music();
     } else {
       g_game.sound_enabled = 0;
     }

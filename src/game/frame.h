@@ -1,4 +1,4 @@
-// The frame driver: run_frame (declared in core/game.h) is the only place game
+// The frame driver: run_frame (declared in game/game.h) is the only place game
 // time advances. These are its per-room Palette rules, apart so that tests can
 // reach them without running a whole frame.
 #pragma once

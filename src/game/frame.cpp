@@ -2,16 +2,16 @@
 // crosses room edges, the scene is composed in the work bitmap, the avatar
 // advances in fixed 1/60 s ticks (or the death burst runs), the last rooms
 // bend the Palette, and the noise renderer turns the scene into the image.
-#include "core/frame.h"
+#include "game/frame.h"
 
 #include <math.h>
 #include <string.h>
 
 #include "audio/music.h"
-#include "core/game.h"
 #include "core/game_state.h"
 #include "core/noise_tables.h"
-#include "core/room.h"
+#include "game/game.h"
+#include "game/room.h"
 #include "platform/platform.h"
 #include "sim/avatar.h"
 #include "sim/creature.h"

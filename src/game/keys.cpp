@@ -1,17 +1,17 @@
 // Key handlers. Key-down arrives for every auto-repeat too, so toggles (P,
 // and the cheat keys D and F) flip again on each repeat. Releases are only
 // seen in play; menu_select clears the held flags when play begins.
-#include "core/keys.h"
+#include "game/keys.h"
 
 #include <stdio.h>
 #include <string.h>
 
 #include "audio/audio.h"
 #include "audio/music.h"
-#include "core/game.h"
 #include "core/game_state.h"
 #include "core/noise_tables.h"
-#include "core/room.h"
+#include "game/game.h"
+#include "game/room.h"
 #include "platform/platform.h"
 #include "sim/avatar.h"
 
