@@ -18,7 +18,7 @@ static void room_image_name(int n, char (&name_out)[32]) {
   snprintf(name_out, sizeof name_out, "r%02d.png", n);
 }
 
-int room_load(int n) {
+int room_load_images(int n) {
   char name[32];
   room_image_name(n, name);
   DecodedImage* decoded = image_load_rgba(name);
@@ -31,6 +31,11 @@ int room_load(int n) {
   g_game.room_number = n;
   g_game.solid_map = bitmap_half_mask(g_game.room, 1);
   if (!g_game.solid_map) out_of_memory();
+  return 1;
+}
+
+int room_load(int n) {
+  if (!room_load_images(n)) return 0;
   music_select_for_room(n);
   g_game.checkpoint.avatar_x = g_game.avatar_x;
   g_game.checkpoint.avatar_y = g_game.avatar_y;

@@ -8,6 +8,9 @@
 // Loads room n ("r%02d.png"), its solid_map, its music, and makes the avatar's
 // current state the checkpoint. 0 (nothing changed) when there is no image.
 int room_load(int n);
+// Only the room's Bitmap and solid_map (and room_number), as room_load makes
+// them; 0 (nothing changed) when there is no image.
+int room_load_images(int n);
 // Avatar from words 1..4, then room_load(word 0).
 int room_restore(const SaveRecord* record);
 // Called after the avatar was moved by one room width. Saves on success; when

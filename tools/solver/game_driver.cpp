@@ -9,10 +9,10 @@
 #include <string.h>
 
 #include "core/game_state.h"
+#include "game/capture.h"
 #include "game/game.h"
 #include "platform/shell.h"
 #include "sim/avatar.h"
-#include "support/random.h"
 
 // Bounds of the program's own static data, from the C runtime and the linker.
 
@@ -50,7 +50,12 @@ int driver_start(Driver* d, const char* game_line) {
     fprintf(stderr, "vantrel-solver: the game did not start\n");
     return 0;
   }
-  d->image_bytes = sizeof g_game + sizeof g_random;
+  static GameCapture probe;
+  if (!game_capture(&probe)) {
+    fprintf(stderr, "vantrel-solver: the game's state cannot be captured\n");
+    return 0;
+  }
+  d->image_bytes = sizeof(GameCapture);
   // The output is never looked at: a zero-width image keeps the noise
   // renderer's per-row random draws (so the random stream is the one of
   // play) while skipping the pixels.
@@ -96,17 +101,14 @@ void driver_run(Driver* d) {
 }
 
 void driver_save(const Driver* d, uint8_t* out) {
-  (void)d;  // every image has the same layout
-  memcpy(out, (const void*)&g_game, sizeof g_game);
-  out += sizeof g_game;
-  memcpy(out, (const void*)&g_random, sizeof g_random);
+  (void)d;  // every image is one GameCapture
+  // The capture cannot fail here: driver_start checked it once already.
+  game_capture((GameCapture*)out);
 }
 
 void driver_load(Driver* d, const uint8_t* in) {
   (void)d;
-  memcpy((void*)&g_game, in, sizeof g_game);
-  in += sizeof g_game;
-  memcpy((void*)&g_random, in, sizeof g_random);
+  game_restore((const GameCapture*)in);
 }
 
 int driver_dying(void) { return g_game.respawn_timer > 0; }
