@@ -34,8 +34,9 @@ void keep_voices_live(const std::vector<int16_t>& source, int wanted, uint32_t c
     uint32_t duration = 100000 + (uint32_t)(n * 7919) % 300000;
     // Steady play: voices come and go without releases (a release rewinds the
     // ring and remixes it whole, which the game does only at a death or a hiss).
-    voice_schedule(source.data(), kSourceFrames, 1, 2, 0.0f, clock + (uint32_t)(n % 3) * 1000,
-                   duration, 1.0f, 0, 0, 0, 0.3f, 0.0f, 1);
+    voice_schedule({.data = source.data(), .data_frames = kSourceFrames, .data_persistent = 1,
+                    .start_time = clock + (uint32_t)(n % 3) * 1000, .duration = duration,
+                    .volume = 0.3f, .key = 1});
   }
 }
 
@@ -81,8 +82,8 @@ void BM_audio_update_4000_after_release(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     keep_voices_live(source, voices - 1, clock, &serial);
-    voice_schedule(source.data(), kSourceFrames, 1, 2, 0.0f, clock, 10000, 1.0f, 0, 0, 0, 0.2f,
-                   0.0f, 6);
+    voice_schedule({.data = source.data(), .data_frames = kSourceFrames, .data_persistent = 1,
+                    .start_time = clock, .duration = 10000, .volume = 0.2f, .key = 6});
     voice_release(6, 1, 0, 10000);
     state.ResumeTiming();
     fake_sound_advance(735);

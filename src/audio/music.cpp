@@ -22,7 +22,6 @@ MusicState music;
 int music_decode_inline;
 
 enum {
-  MUSIC_KEY = 1,               // voice key of every music voice
   TITLE_HEAD_START = 4000,     // frames from load to the title piece
   TITLE_GAP = 22050,           // from the title's end to the first beat
   FILL_REACH = 6000,           // the grid always reaches this far past the clock
@@ -58,8 +57,9 @@ int music_load(const MusicData* data) {
   // since audio_init (this decode included) comes out of the head start.
   uint32_t t = audio_clock() + TITLE_HEAD_START;
   if (m.title_frames > 0)
-    voice_schedule(m.title_pcm, m.title_frames, 1, (uint8_t)m.title_channels, 0.0f, t,
-                   (uint32_t)m.title_frames, 1.0f, 0, 0, 0, 0.75f, 0.0f, MUSIC_KEY);
+    voice_schedule({.data = m.title_pcm, .data_frames = m.title_frames, .data_persistent = 1,
+                    .channels = (uint8_t)m.title_channels, .start_time = t,
+                    .duration = (uint32_t)m.title_frames, .volume = 0.75f, .key = VOICE_KEY_MUSIC});
   m.music_time = t + (uint32_t)m.title_frames + TITLE_GAP;
   if (data->table && data->table_bytes > 0) music_read_track_table(data->table, data->table_bytes);
   if (!music_decoder_start(data->stream, data->stream_bytes)) return 0;
@@ -146,9 +146,9 @@ int music_schedule_track(int id) {
     m.music_time = audio_clock() + STALL_PUSH;
     return 0;
   }
-  voice_schedule(m.music_pcm + 2 * (int64_t)row->start, row->length, 1, 2, 0.0f,
-                 m.music_time - (uint32_t)row->lead, (uint32_t)row->length, 1.0f, 0, 0, 0, 1.0f,
-                 0.0f, MUSIC_KEY);
+  voice_schedule({.data = m.music_pcm + 2 * (int64_t)row->start, .data_frames = row->length,
+                  .data_persistent = 1, .start_time = m.music_time - (uint32_t)row->lead,
+                  .duration = (uint32_t)row->length, .key = VOICE_KEY_MUSIC});
   m.music_time += (uint32_t)row->advance;
   return 1;
 }
@@ -170,7 +170,7 @@ void audio_stop(int long_fade) {
     m.decoder_thread = 0;
   }
   music_decode_inline = 0;
-  voice_release(MUSIC_KEY, 1, 0, long_fade ? STOP_FADE_LONG : STOP_FADE_SHORT);
+  voice_release(VOICE_KEY_MUSIC, CURVE_LINEAR, 0, long_fade ? STOP_FADE_LONG : STOP_FADE_SHORT);
   // Sound cues still playing are let finish, but a device that has stopped
   // consuming must not keep the program from ending.
   uint32_t last_clock = audio_clock();

@@ -28,11 +28,21 @@ static void voice_remove(int index) {
   t.count -= 1;
 }
 
-void voice_schedule(const int16_t* data, int data_frames, uint8_t data_persistent,
-                    uint8_t channels, float source_start, uint32_t start_time,
-                    uint32_t duration, float rate, uint8_t attack_curve,
-                    uint32_t attack_start, uint32_t attack_length, float volume,
-                    float pan, int key) {
+void voice_schedule(const VoiceParams& params) {
+  const int16_t* data = params.data;
+  int data_frames = params.data_frames;
+  uint8_t data_persistent = params.data_persistent;
+  uint8_t channels = params.channels;
+  float source_start = params.source_start;
+  uint32_t start_time = params.start_time;
+  uint32_t duration = params.duration;
+  float rate = params.rate;
+  uint8_t attack_curve = params.attack_curve;
+  uint32_t attack_start = params.attack_start;
+  uint32_t attack_length = params.attack_length;
+  float volume = params.volume;
+  float pan = params.pan;
+  int key = params.key;
   VoiceTable& t = voice_table;
   if (duration == 0) return;
   if (t.count >= VOICE_MAX) {
@@ -219,16 +229,16 @@ float voice_envelope(const Voice* voice, uint32_t time) {
 
 float envelope_curve(int type, float x) {
   switch (type) {
-    case 1:
+    case CURVE_LINEAR:
       return x;
-    case 2:  // close to a quarter sine, exactly 1 at x = 1
+    case CURVE_SINE:  // exactly 1 at x = 1
       return x * (1.57f + x * (-0.14f - 0.43f * x));
-    case 3: {
+    case CURVE_STEEP: {
       float x6 = x * x * x * x * x * x;
       float a = 0.5f * x6, b = 1.0f - 15.0f * (1.0f - x);
       return a > b ? a : b;
     }
-    case 4: {  // a swell that overshoots to 1.2 at x = 0.95
+    case CURVE_SWELL: {  // the overshoot peaks at x = 0.95
       float x6 = x * x * x * x * x * x;
       float e = x < 0.95f ? 1.0f - 16.0f * (0.95f - x) : 1.0f;
       float a = fabsf(20.0f * (1.0f - x) - 1.0f);

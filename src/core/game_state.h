@@ -9,6 +9,15 @@
 #include "core/creature_types.h"
 #include "core/save.h"
 
+// What the frame driver shows and the keys do. The values are stored (0..3)
+// and double as the number of the title picture a menu state shows.
+enum GameMode {
+  GAME_PLAYING = 0,
+  GAME_TITLE = 1,          // no valid save: any key starts a new game
+  GAME_MENU_CONTINUE = 2,  // the menu with "continue" framed
+  GAME_MENU_NEW = 3,       // the menu with "new game" framed
+};
+
 struct GameState {
   // ---- settings, fixed at start-up (platform shell) ----
   uint8_t fullscreen;        // cleared when full screen cannot be used
@@ -37,7 +46,7 @@ struct GameState {
   float wave_table[256][2];
 
   // ---- frame driver (game/frame) ----
-  int32_t game_state;        // 0 play, 1 title, 2 menu continue, 3 menu new game
+  int32_t game_state;        // a GameMode
   int32_t fade_level;
   int32_t frame_counter;
   float paused;

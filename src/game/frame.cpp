@@ -58,7 +58,8 @@ static void title_frame(float dt) {
   // Each menu state has its own picture: 1 the title, 2 and 3 the menu with
   // its first or second item framed. Without one, the title stands in.
   const Bitmap* picture = g_game.titles[1];
-  if (g_game.game_state >= 1 && g_game.game_state <= 3 && g_game.titles[g_game.game_state])
+  if (g_game.game_state >= GAME_TITLE && g_game.game_state <= GAME_MENU_NEW &&
+      g_game.titles[g_game.game_state])
     picture = g_game.titles[g_game.game_state];
   render_noise_field(g_game.output_image, picture);
   present_output();
@@ -189,7 +190,7 @@ void run_frame(float dt, int inactive) {
   g_game.frame_times[g_game.frame_time_index] = dt;
   g_game.frame_time_index = 1 - g_game.frame_time_index;
 
-  if (g_game.game_state != 0) {
+  if (g_game.game_state != GAME_PLAYING) {
     title_frame(dt);
     return;
   }

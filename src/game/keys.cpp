@@ -25,10 +25,10 @@ static void log_frame_time(void) {
 
 void menu_select(void) {
   memset(g_game.key_held, 0, sizeof g_game.key_held);
-  if (g_game.game_started && g_game.game_state == 2) {
+  if (g_game.game_started && g_game.game_state == GAME_MENU_CONTINUE) {
     // Back into the interrupted game exactly as it was.
     music_select_for_room(g_game.room_number);
-    g_game.game_state = 0;
+    g_game.game_state = GAME_PLAYING;
     return;
   }
   g_game.game_started = 1;
@@ -36,12 +36,12 @@ void menu_select(void) {
   g_game.respawn_timer = 0;
   g_game.fade_level = 5000;
   palette_reset();
-  if (g_game.game_state == 2) {
+  if (g_game.game_state == GAME_MENU_CONTINUE) {
     continue_game();
   } else {
     new_game();
   }
-  g_game.game_state = 0;
+  g_game.game_state = GAME_PLAYING;
 }
 
 void menu_key(int key) {
@@ -50,11 +50,11 @@ void menu_key(int key) {
     if (g_game.sound_enabled) audio_stop(0);
     platform_post_quit(0);
   } else if (key == KEY_UP || key == KEY_LEFT) {
-    if (state == 1) menu_select();
-    else if (state == 3) g_game.game_state = 2;
+    if (state == GAME_TITLE) menu_select();
+    else if (state == GAME_MENU_NEW) g_game.game_state = GAME_MENU_CONTINUE;
   } else if (key == KEY_DOWN || key == KEY_RIGHT) {
-    if (state == 1) menu_select();
-    else if (state == 2) g_game.game_state = 3;
+    if (state == GAME_TITLE) menu_select();
+    else if (state == GAME_MENU_CONTINUE) g_game.game_state = GAME_MENU_NEW;
   } else {
     menu_select();
   }
@@ -76,7 +76,7 @@ void on_key_down(int key) {
     log_frame_time();
     return;
   }
-  if (g_game.game_state != 0) {
+  if (g_game.game_state != GAME_PLAYING) {
     menu_key(key);
     return;
   }
@@ -87,7 +87,7 @@ void on_key_down(int key) {
   }
   switch (key) {
     case KEY_CODE_ESCAPE:
-      g_game.game_state = 2;
+      g_game.game_state = GAME_MENU_CONTINUE;
       music_set_playlist(playlist_title, PLAYLIST_TITLE_COUNT, 0);
       break;
     case KEY_CODE_D:
@@ -110,7 +110,7 @@ void on_key_down(int key) {
 }
 
 void on_key_up(int key) {
-  if (g_game.game_state != 0) return;
+  if (g_game.game_state != GAME_PLAYING) return;
   int held = held_index(key);
   if (held >= 0) g_game.key_held[held] = 0;
 }

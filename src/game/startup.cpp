@@ -56,7 +56,7 @@ static void load_music(void) {
 
 void startup(const char* executable_path) {
   save_read();
-  g_game.game_state = save_is_valid(&g_game.save) ? 2 : 1;
+  g_game.game_state = save_is_valid(&g_game.save) ? GAME_MENU_CONTINUE : GAME_TITLE;
 
   if (ARCHIVE_MODE && !archive_open("packed.dat") &&
       !(executable_path && archive_open(executable_path)))

@@ -36,10 +36,71 @@ const int GIANT_PAIRS[4][4] = {
     {2, 0, 0, 0},
 };
 
-const int SHOOTER_ID = 17;
-const int PROJECTILE_ID = 18;
-const int GIANT_ID = 21;
+const int SHOOTER_ID = 17;  // the projectile starts where this creature stands
 const int PROJECTILE_PARKED_Y = 4000;  // far below the room while it rests
+
+// What a creature does on reaching a path point.
+enum Arrival : uint8_t {
+  ARRIVE_PLAIN,         // rest as drawn from its range, go on
+  ARRIVE_REST_AT_ENDS,  // rest only at the two ends of the path
+  ARRIVE_WANDER,        // on to any point but the one reached and the one next
+  ARRIVE_DROP,          // never travels the last leg: back to the top
+  ARRIVE_PARK,          // a projectile: out of sight until fired again
+  ARRIVE_WRAP,          // from the last point straight back to the first
+};
+
+// How it is drawn from its sprite slot.
+enum Look : uint8_t {
+  LOOK_BREATHING,  // warped by the breathing tables
+  LOOK_FLICKER,    // four frames ping-pong: 0 1 2 3 2 1
+  LOOK_CYCLE,      // three frames in a loop
+  LOOK_GIANT,      // a stick figure walking in place
+};
+
+struct CreatureKind {
+  Arrival arrival;
+  Look look;
+  bool eased;       // eases in and out along each leg
+  bool fires;       // aims and fires at the avatar when its rest ends
+};
+
+// Indexed by creature id (0..CREATURE_COUNT-1).
+const CreatureKind CREATURE_KINDS[CREATURE_COUNT] = {
+    {ARRIVE_PLAIN, LOOK_BREATHING, true, false},         // 0
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 1
+    {ARRIVE_PLAIN, LOOK_BREATHING, false, false},         // 2
+    {ARRIVE_PLAIN, LOOK_BREATHING, false, false},         // 3
+    {ARRIVE_PLAIN, LOOK_FLICKER, false, false},           // 4
+    {ARRIVE_PLAIN, LOOK_FLICKER, false, false},           // 5
+    {ARRIVE_WANDER, LOOK_BREATHING, false, false},        // 6
+    {ARRIVE_WANDER, LOOK_BREATHING, false, false},        // 7
+    {ARRIVE_DROP, LOOK_BREATHING, false, false},          // 8
+    {ARRIVE_DROP, LOOK_BREATHING, false, false},          // 9
+    {ARRIVE_DROP, LOOK_BREATHING, false, false},          // 10
+    {ARRIVE_DROP, LOOK_BREATHING, false, false},          // 11
+    {ARRIVE_PLAIN, LOOK_CYCLE, false, false},             // 12
+    {ARRIVE_PLAIN, LOOK_CYCLE, false, false},             // 13
+    {ARRIVE_PLAIN, LOOK_CYCLE, false, false},             // 14
+    {ARRIVE_PLAIN, LOOK_BREATHING, false, false},         // 15
+    {ARRIVE_PLAIN, LOOK_BREATHING, false, false},         // 16
+    {ARRIVE_PLAIN, LOOK_BREATHING, false, false},         // 17, the shooter
+    {ARRIVE_PARK, LOOK_BREATHING, false, true},           // 18, its projectile
+    {ARRIVE_WRAP, LOOK_BREATHING, false, false},          // 19
+    {ARRIVE_WRAP, LOOK_BREATHING, false, false},          // 20
+    {ARRIVE_PLAIN, LOOK_GIANT, false, false},             // 21, the giant
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 22
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 23
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 24
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 25
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 26
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 27
+    {ARRIVE_REST_AT_ENDS, LOOK_BREATHING, false, false},  // 28
+};
+const CreatureKind PLAIN_KIND = {ARRIVE_PLAIN, LOOK_BREATHING, false, false};
+
+const CreatureKind& kind_of(const Creature* cr) {
+  return cr->id >= 0 && cr->id < CREATURE_COUNT ? CREATURE_KINDS[cr->id] : PLAIN_KIND;
+}
 
 const Bitmap* sprite_slot(int slot) {
   if (slot < 0 || slot >= 40) return nullptr;
@@ -48,14 +109,11 @@ const Bitmap* sprite_slot(int slot) {
 
 void arrival_hook(Creature* cr) {
   const int count = cr->path ? cr->path->count : 0;
-  switch (cr->id) {
-    case 1:
-    case 22: case 23: case 24: case 25: case 26: case 27: case 28:
-      // Rest only at the two ends of the path.
+  switch (kind_of(cr).arrival) {
+    case ARRIVE_REST_AT_ENDS:
       if (cr->leg != 1 && cr->leg != count) cr->rest = 0.0f;
       break;
-    case 6:
-    case 7:
+    case ARRIVE_WANDER:
       if (count > 2) {
         // Any point but the one just reached and the one that was next.
         int r = (int)(mt_next() % (uint32_t)(count - 2));
@@ -66,24 +124,22 @@ void arrival_hook(Creature* cr) {
         cr->leg = r;
       }
       break;
-    case 8: case 9: case 10: case 11:
-      // A drop never travels its last leg: back to the top.
+    case ARRIVE_DROP:
       if (cr->leg == count - 1) {
         cr->leg = 1;
         cr->from_point = 0;
       }
       break;
-    case PROJECTILE_ID:
+    case ARRIVE_PARK:
       cr->y = PROJECTILE_PARKED_Y;
       break;
-    case 19:
-    case 20:
-      if (cr->leg == 0) {  // reached the last point: jump back to the first
+    case ARRIVE_WRAP:
+      if (cr->leg == 0) {  // reached the last point
         cr->leg = 1;
         cr->from_point = 0;
       }
       break;
-    default:
+    case ARRIVE_PLAIN:
       break;
   }
 }
@@ -115,7 +171,7 @@ void fire_projectile(Creature* cr) {
 }
 
 void rest_end_hook(Creature* cr) {
-  if (cr->id == PROJECTILE_ID) fire_projectile(cr);
+  if (kind_of(cr).fires) fire_projectile(cr);
 }
 
 void draw_giant(const Creature* cr) {
@@ -162,21 +218,20 @@ void draw_breathing(Creature* cr) {
 void draw_creature(Creature* cr) {
   // Unsigned so that a wrapped frame counter still gives a frame in range.
   uint32_t tick = (uint32_t)g_game.frame_counter >> 2;
-  switch (cr->id) {
-    case 4:
-    case 5: {  // ping-pong flicker 0 1 2 3 2 1
+  switch (kind_of(cr).look) {
+    case LOOK_FLICKER: {
       int k = (int)(tick % 6);
       if (k > 3) k = 6 - k;
       blit_anchored(sprite_slot(cr->sprite + k), cr->x, cr->y);
       break;
     }
-    case 12: case 13: case 14:
+    case LOOK_CYCLE:
       blit_anchored(sprite_slot(cr->sprite + (int)(tick % 3)), cr->x, cr->y);
       break;
-    case GIANT_ID:
+    case LOOK_GIANT:
       draw_giant(cr);
       break;
-    default:
+    case LOOK_BREATHING:
       draw_breathing(cr);
       break;
   }
@@ -262,7 +317,7 @@ void creature_update(Creature* cr, float dt) {
     }
   }
 
-  cr->eased = cr->id == 0 ? ease_in_out(cr->progress) : cr->progress;
+  cr->eased = kind_of(cr).eased ? ease_in_out(cr->progress) : cr->progress;
 
   int from, to;
   if (cr->eased != 0.0f && leg_points(cr, &from, &to)) {

@@ -293,8 +293,10 @@ TEST_F(MusicTest, AudioStopFadeLengths) {
     open_standard_output();
     fake_sound.frames_per_ms = 44;  // 440 frames per 10 ms wait
     uint32_t clock = audio_update(4000);
-    voice_schedule(dc.data(), 400000, 1, 2, 0.0f, clock, 400000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
-    voice_schedule(dc.data(), 400000, 1, 2, 0.0f, clock + 100000, 400000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
+    voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
+                    .start_time = clock, .duration = 400000, .key = 1});
+    voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
+                    .start_time = clock + 100000, .duration = 400000, .key = 1});
     audio_stop(long_fade);
     int fade = long_fade ? 32000 : 3000;
     int drain = (1322 + 300) / 440 + 1;  // until the device has played the fade's end
@@ -313,7 +315,8 @@ TEST_F(MusicTest, AudioStopClosesOnlyOnceTheFadeHasBeenPlayed) {
   auto dc = make_dc_stereo(400000, 8000, -8000);
   fake_sound.frames_per_ms = 44;
   uint32_t clock = audio_update(4000);
-  voice_schedule(dc.data(), 400000, 1, 2, 0.0f, clock, 400000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
+  voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
+                  .start_time = clock, .duration = 400000, .key = 1});
   audio_update(4000);
   uint32_t fade_end = audio_clock() + 3000;  // the release starts at the clock
   audio_stop(0);
@@ -337,7 +340,8 @@ TEST_F(MusicTest, AudioStopLetsCuesFinish) {
   auto dc = make_dc_stereo(60000, 1000, 1000);
   fake_sound.frames_per_ms = 44;
   uint32_t clock = audio_update(4000);
-  voice_schedule(dc.data(), 60000, 1, 2, 0.0f, clock, 60000, 1.0f, 0, 0, 0, 0.25f, 0.0f, 2);
+  voice_schedule({.data = dc.data(), .data_frames = 60000, .data_persistent = 1,
+                  .start_time = clock, .duration = 60000, .volume = 0.25f, .key = 2});
   voice_release(2, 1, 0, 60000);
   audio_stop(0);
   EXPECT_GE(fake_sound.sleep_calls, 60000 / 440);
@@ -355,7 +359,8 @@ TEST_F(MusicTest, AudioStopLetsCuesFinish) {
 TEST_F(MusicTest, AudioStopGivesUpOnADeviceThatStoppedConsuming) {
   auto dc = make_dc_stereo(60000, 1000, 1000);
   fake_sound.frames_per_ms = 0;  // the cursors never move again
-  voice_schedule(dc.data(), 60000, 1, 2, 0.0f, 0, 60000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
+  voice_schedule({.data = dc.data(), .data_frames = 60000, .data_persistent = 1, .duration = 60000,
+                  .key = 1});
   audio_stop(1);
   EXPECT_LE(fake_sound.sleep_calls, 60);
   EXPECT_EQ(fake_sound.open, 0);

@@ -78,7 +78,8 @@ TEST_F(OutputTest, NoCursorMovementRewritesTheSameRegionWithNewVoices) {
   uint32_t clock = audio_update(4000);
   int region = 300 + 735 + kLatency;
   EXPECT_EQ(fake_sound_left(region), 0);
-  voice_schedule(dc.data(), 20000, 1, 2, 0.0f, clock, 20000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = dc.data(), .data_frames = 20000, .data_persistent = 1,
+                  .start_time = clock, .duration = 20000});
   fake_sound.writes.clear();
   EXPECT_EQ(audio_update(4000), clock);
   ASSERT_EQ(fake_sound.writes.size(), 2u);
@@ -96,7 +97,8 @@ TEST_F(OutputTest, VoiceScheduledAtTheClockIsHeardAtTheNextUpdate) {
   fake_sound_advance(735);
   uint32_t clock = audio_update(4000);
   // Already inside the mixed part of the ring: mixed in at once.
-  voice_schedule(ramp.data(), 30000, 1, 2, 0.0f, clock, 30000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = ramp.data(), .data_frames = 30000, .data_persistent = 1,
+                  .start_time = clock, .duration = 30000});
   EXPECT_EQ(ring_left_at(clock), 0);
   EXPECT_EQ(ring_left_at(clock + 5), 5);
   EXPECT_EQ(ring_right_at(clock + 3000), -3000);
@@ -111,8 +113,8 @@ TEST_F(OutputTest, VoiceStartedBeforeNowIsHeardOnlyFromNow) {
   auto ramp = make_ramp_stereo(30000);
   fake_sound_advance(5000);
   uint32_t clock = audio_update(4000);
-  voice_schedule(ramp.data(), 30000, 1, 2, 0.0f, clock - 1000, 30000, 1.0f, 0, 0, 0, 1.0f, 0.0f,
-                 0);
+  voice_schedule({.data = ramp.data(), .data_frames = 30000, .data_persistent = 1,
+                  .start_time = clock - 1000, .duration = 30000});
   fake_sound.writes.clear();
   audio_update(4000);
   int at = 300 + 5000 + kLatency;
@@ -124,7 +126,8 @@ TEST_F(OutputTest, VoiceStartedBeforeNowIsHeardOnlyFromNow) {
 TEST_F(OutputTest, WriteCursorMovingDuringMixingDropsTheFramesItPassed) {
   auto ramp = make_ramp_stereo(30000);
   uint32_t clock = audio_update(4000);
-  voice_schedule(ramp.data(), 30000, 1, 2, 0.0f, clock, 30000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = ramp.data(), .data_frames = 30000, .data_persistent = 1,
+                  .start_time = clock, .duration = 30000});
   fake_sound.writes.clear();
   // First query sees the cursors where they are; the second 100 frames on.
   fake_sound.script.push_back({0, 300 * 4});
@@ -161,7 +164,8 @@ TEST_F(OutputTest, NothingIsWrittenWhenThePlayCursorIsWithinTheLatency) {
 
 TEST_F(OutputTest, WritesThatCrossTheBufferEndWrapToTheStart) {
   auto ramp = make_ramp_stereo(80000);
-  voice_schedule(ramp.data(), 80000, 1, 2, 0.0f, 0, 80000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = ramp.data(), .data_frames = 80000, .data_persistent = 1,
+                  .duration = 80000});
   int write = kBufferFrames - kLatency - 100;
   set_cursors(write - 300, write);
   uint32_t clock = audio_write_ahead(4000);
@@ -209,7 +213,8 @@ TEST_F(OutputTest, RingReachAndReadLimits) {
 
 TEST_F(OutputTest, RenderSpanWrappingTheRingEndIsTwoSpans) {
   auto ramp = make_ramp_stereo(30000);
-  voice_schedule(ramp.data(), 30000, 1, 2, 0.0f, 0, 30000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = ramp.data(), .data_frames = 30000, .data_persistent = 1,
+                  .duration = 30000});
   ring_ensure_mixed(5000);
   ring_advance(3000);
   ring_ensure_mixed(3000 + 8000);
@@ -219,7 +224,8 @@ TEST_F(OutputTest, RenderSpanWrappingTheRingEndIsTwoSpans) {
   EXPECT_EQ(mix_ring.s16_ring[2 * 2999], 10999);
   // A late voice over the wrapped mixed part reaches both pieces.
   auto dc = make_dc_stereo(30000, 3, 3);
-  voice_schedule(dc.data(), 30000, 1, 2, 0.0f, 6000, 30000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = dc.data(), .data_frames = 30000, .data_persistent = 1, .start_time = 6000,
+                  .duration = 30000});
   EXPECT_EQ(ring_left_at(5999), 5999);
   EXPECT_EQ(ring_left_at(6000), 6003);
   EXPECT_EQ(ring_left_at(8000), 8003);
@@ -244,8 +250,8 @@ TEST_F(OutputTest, RingContentMatchesTheVoicesThroughRandomOperations) {
         uint32_t back = clock < 1000 ? clock : 1000;
         uint32_t start = clock - back + next(9000);
         uint32_t duration = 1 + next(20000);
-        voice_schedule(sources[i].data(), 40000, 1, 2, 0.0f, start, duration, 1.0f, 0, 0, 0, 1.0f,
-                       0.0f, 0);
+        voice_schedule({.data = sources[i].data(), .data_frames = 40000, .data_persistent = 1,
+                        .start_time = start, .duration = duration});
         live.push_back({start, start + duration, i + 1});
         break;
       }

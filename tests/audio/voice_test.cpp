@@ -45,18 +45,21 @@ std::vector<float> mix_alone(const Voice& v, uint32_t t0, int count) {
 TEST_F(VoiceTest, TableFullPrintsOnceAndZeroDurationNeverPrints) {
   auto dc = make_dc_stereo(10, 1, 1);
   for (int i = 0; i < VOICE_MAX; ++i)
-    voice_schedule(dc.data(), 10, 1, 2, 0.0f, 100000, 10, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+    voice_schedule({.data = dc.data(), .data_frames = 10, .data_persistent = 1,
+                    .start_time = 100000, .duration = 10});
   ASSERT_EQ(voice_count(), VOICE_MAX);
   testing::internal::CaptureStdout();
-  voice_schedule(dc.data(), 10, 1, 2, 0.0f, 100000, 10, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
-  voice_schedule(dc.data(), 10, 1, 2, 0.0f, 100000, 0, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = dc.data(), .data_frames = 10, .data_persistent = 1, .start_time = 100000,
+                  .duration = 10});
+  voice_schedule({.data = dc.data(), .data_frames = 10, .data_persistent = 1, .start_time = 100000});
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "No free pseudo-oscillators!\n");
   EXPECT_EQ(voice_count(), VOICE_MAX);
 }
 
 TEST_F(VoiceTest, NullOrLowDataTakesNoSlot) {
-  voice_schedule(nullptr, 10, 1, 2, 0.0f, 0, 10, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
-  voice_schedule((const int16_t*)(uintptr_t)4096, 10, 1, 2, 0.0f, 0, 10, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data_frames = 10, .data_persistent = 1, .duration = 10});
+  voice_schedule({.data = (const int16_t*)(uintptr_t)4096, .data_frames = 10, .data_persistent = 1,
+                  .duration = 10});
   EXPECT_EQ(voice_count(), 0);
 }
 
@@ -66,7 +69,8 @@ TEST_F(VoiceTest, PanLawAttenuatesOnlyTheFarSide) {
   const float left[6] = {1.0f, 1.0f, 1.0f, 0.5f, 0.0f, 1.0f};
   const float right[6] = {1.0f, 0.0f, 0.75f, 1.0f, 1.0f, 0.0f};
   for (int i = 0; i < 6; ++i) {
-    voice_schedule(dc.data(), 100, 1, 2, 0.0f, 50000, 100, 1.0f, 0, 0, 0, 1.0f, pans[i], 0);
+    voice_schedule({.data = dc.data(), .data_frames = 100, .data_persistent = 1,
+                    .start_time = 50000, .duration = 100, .pan = pans[i]});
     const Voice& v = voice_table.voices[voice_count() - 1];
     EXPECT_EQ(v.left_gain, left[i]) << pans[i];
     EXPECT_EQ(v.right_gain, right[i]) << pans[i];
@@ -163,7 +167,8 @@ TEST_F(VoiceTest, ReleaseWithEachCurve) {
   const uint32_t rs = 441 * 10, rl = 441 * 40;
   for (int curve = 0; curve <= 4; ++curve) {
     voices_reset(0);
-    voice_schedule(dc.data(), 100000, 1, 2, 0.0f, 0, 100000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
+    voice_schedule({.data = dc.data(), .data_frames = 100000, .data_persistent = 1,
+                    .duration = 100000, .key = 1});
     voice_release(1, (uint8_t)curve, rs, rl);
     ASSERT_EQ(voice_count(), 1);
     const Voice& v = voice_table.voices[0];
@@ -186,10 +191,14 @@ TEST_F(VoiceTest, ReleaseWithEachCurve) {
 TEST_F(VoiceTest, ReleaseRemovesVoicesThatWouldStartAfterTheFadeAndRewindsTheRing) {
   auto dc = make_dc_stereo(10000, 100, 100);
   audio_update(4000);  // ring mixed [0, 4000)
-  voice_schedule(dc.data(), 10000, 1, 2, 0.0f, 0, 10000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
-  voice_schedule(dc.data(), 10000, 1, 2, 0.0f, 2999, 10000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
-  voice_schedule(dc.data(), 10000, 1, 2, 0.0f, 3000, 10000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 1);
-  voice_schedule(dc.data(), 10000, 1, 2, 0.0f, 9000, 10000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 2);
+  voice_schedule({.data = dc.data(), .data_frames = 10000, .data_persistent = 1, .duration = 10000,
+                  .key = 1});
+  voice_schedule({.data = dc.data(), .data_frames = 10000, .data_persistent = 1, .start_time = 2999,
+                  .duration = 10000, .key = 1});
+  voice_schedule({.data = dc.data(), .data_frames = 10000, .data_persistent = 1, .start_time = 3000,
+                  .duration = 10000, .key = 1});
+  voice_schedule({.data = dc.data(), .data_frames = 10000, .data_persistent = 1, .start_time = 9000,
+                  .duration = 10000, .key = 2});
   ASSERT_EQ(voice_count(), 4);
   EXPECT_EQ(ring_left_at(3000), 300);
   voice_release(1, 1, 1000, 2000);
@@ -218,7 +227,8 @@ TEST_F(VoiceTest, ReleaseStartZeroMeansNow) {
   auto dc = make_dc_stereo(100000, 100, 100);
   fake_sound_advance(5000);
   uint32_t clock = audio_update(4000);
-  voice_schedule(dc.data(), 100000, 1, 2, 0.0f, clock, 100000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 6);
+  voice_schedule({.data = dc.data(), .data_frames = 100000, .data_persistent = 1,
+                  .start_time = clock, .duration = 100000, .key = 6});
   voice_release(6, 1, 0, 10000);
   EXPECT_EQ(voice_table.voices[0].release_start, clock);
   EXPECT_EQ(mix_ring.mixed_frames, 0);
@@ -226,7 +236,8 @@ TEST_F(VoiceTest, ReleaseStartZeroMeansNow) {
 
 TEST_F(VoiceTest, ReleasedVoiceWithBorrowedDataGetsAPrivateCopy) {
   auto ramp = make_ramp_stereo(5000);
-  voice_schedule(ramp.data(), 5000, 0, 2, 2.0f, 0, 1000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 3);
+  voice_schedule({.data = ramp.data(), .data_frames = 5000, .source_start = 2.0f, .duration = 1000,
+                  .key = 3});
   voice_release(3, 0, 100, 800);
   const Voice& v = voice_table.voices[0];
   ASSERT_EQ(v.owns_data, 1);
@@ -246,8 +257,9 @@ void* refuse_allocation(size_t) { return nullptr; }
 TEST_F(VoiceTest, FailedPrivateCopyDropsTheVoice) {
   auto ramp = make_ramp_stereo(5000);
   auto dc = make_dc_stereo(5000, 1, 1);
-  voice_schedule(ramp.data(), 5000, 0, 2, 0.0f, 0, 1000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 3);
-  voice_schedule(dc.data(), 5000, 1, 2, 0.0f, 0, 1000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 3);
+  voice_schedule({.data = ramp.data(), .data_frames = 5000, .duration = 1000, .key = 3});
+  voice_schedule({.data = dc.data(), .data_frames = 5000, .data_persistent = 1, .duration = 1000,
+                  .key = 3});
   audio_allocate = refuse_allocation;
   voice_release(3, 1, 100, 800);
   audio_allocate = malloc;
@@ -259,9 +271,12 @@ TEST_F(VoiceTest, FailedPrivateCopyDropsTheVoice) {
 TEST_F(VoiceTest, OverlappingVoicesAddAndClipOnlyAtConversion) {
   auto loud = make_dc_stereo(10000, 30000, -30000);
   auto soft = make_dc_stereo(10000, -20000, 20000);
-  voice_schedule(loud.data(), 10000, 1, 2, 0.0f, 0, 10000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
-  voice_schedule(loud.data(), 10000, 1, 2, 0.0f, 0, 10000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
-  voice_schedule(soft.data(), 10000, 1, 2, 0.0f, 100, 10000, 1.0f, 0, 0, 0, 1.0f, 0.0f, 0);
+  voice_schedule({.data = loud.data(), .data_frames = 10000, .data_persistent = 1,
+                  .duration = 10000});
+  voice_schedule({.data = loud.data(), .data_frames = 10000, .data_persistent = 1,
+                  .duration = 10000});
+  voice_schedule({.data = soft.data(), .data_frames = 10000, .data_persistent = 1,
+                  .start_time = 100, .duration = 10000});
   ring_ensure_mixed(200);
   EXPECT_EQ(ring_left_at(50), 32767);
   EXPECT_EQ(ring_right_at(50), -32768);

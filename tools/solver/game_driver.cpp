@@ -61,14 +61,14 @@ int driver_start(Driver* d, const char* game_line) {
   // play) while skipping the pixels.
   if (!g_game.output_image) return 0;
   g_game.output_image->width = 0;
-  if (g_game.game_state != 1) {
+  if (g_game.game_state != GAME_TITLE) {
     fprintf(stderr, "vantrel-solver: expected the title screen (is a save lying around?)\n");
     return 0;
   }
   send_key(d, DRIVE_JUMP, PLATFORM_VK_SPACE, 1);
   run_frame(FRAME_SECONDS, 0);
   d->frame++;
-  if (g_game.game_state != 0 || !g_game.room) {
+  if (g_game.game_state != GAME_PLAYING || !g_game.room) {
     fprintf(stderr, "vantrel-solver: no new game started\n");
     return 0;
   }
