@@ -14,9 +14,7 @@
 #include "support/array.h"
 #include "support/file.h"
 
-// Growable array (support/array.h) in directory order, archives in the order
-// they were opened.
-static ArchiveEntry* entries;
+Archive g_archive;
 
 enum {
   TRAILER_BYTES = 8,         // archive length, magic
@@ -33,12 +31,12 @@ static int read_exact(FILE* file, long position, void* out, size_t bytes) {
   return fread(out, 1, bytes, file) == bytes;
 }
 
-static void append_entry(const ArchiveEntry& entry) {
-  int before = array_count(entries);
-  ArchiveEntry* grown = array_push(entries);
+static void append_entry(Archive* archive, const ArchiveEntry& entry) {
+  int before = array_count(archive->entries);
+  ArchiveEntry* grown = array_push(archive->entries);
   if (!grown || array_count(grown) != before + 1) out_of_memory();
-  entries = grown;
-  entries[before] = entry;
+  archive->entries = grown;
+  grown[before] = entry;
 }
 
 static void free_entries(ArchiveEntry* list, int count) {
@@ -119,7 +117,7 @@ int archive_open(const char* path) {
           loaded = (ArchiveEntry*)calloc(count + 1, sizeof(ArchiveEntry));
           if (!loaded) out_of_memory();
           if (read_entries(file, dir, file_bytes, count, loaded)) {
-            for (uint32_t i = 0; i < count; i++) append_entry(loaded[i]);
+            for (uint32_t i = 0; i < count; i++) append_entry(&g_archive, loaded[i]);
             free(loaded);
             ok = 1;
           }
@@ -143,6 +141,7 @@ static int names_equal_ignoring_case(const char* a, const char* b) {
 }
 
 const uint8_t* archive_find(const char* name, int* size_out) {
+  const ArchiveEntry* entries = g_archive.entries;
   int entry_count = array_count(entries);
   for (int i = 0; i < entry_count; i++) {
     if (names_equal_ignoring_case(entries[i].name, name)) {
@@ -166,17 +165,19 @@ const uint8_t* load_data(const char* name, int* size_out) {
   return archive_find(name, size_out);
 }
 
-int archive_entry_count(void) { return array_count(entries); }
+int archive_entry_count(void) { return array_count(g_archive.entries); }
 
 const ArchiveEntry* archive_entry(int index) {
+  const ArchiveEntry* entries = g_archive.entries;
   return index >= 0 && index < array_count(entries) ? &entries[index] : 0;
 }
 
 void archive_close_all(void) {
+  ArchiveEntry* entries = g_archive.entries;
   for (int i = 0; i < array_count(entries); i++) {
     free(entries[i].name);
     free(entries[i].data);
   }
   array_free(entries);
-  entries = 0;
+  g_archive.entries = 0;
 }

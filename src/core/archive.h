@@ -17,6 +17,15 @@ struct ArchiveEntry {
   uint32_t offset; // as read: the data began at end of file - offset
 };
 
+// Every entry read so far: a growable array (support/array.h, which keeps the
+// count) in directory order, archives in the order they were opened.
+struct Archive {
+  ArchiveEntry* entries;
+};
+
+// The game's one archive, which the functions below read and fill.
+extern Archive g_archive;
+
 // Reads every entry of the archive at path and appends them to the entry list.
 // Returns 1 on success; 0 (and nothing added) when the file cannot be opened,
 // is no archive, or its directory or data run outside the file.

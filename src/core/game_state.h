@@ -95,11 +95,6 @@ struct GameState {
   int32_t walk_dir = 1;      // +1 or -1
   float pose_phase;
   Bitmap* draw_target;       // where the drawing primitives write
-  uint16_t warp_cols[512];   // 512: see DRAW_WARP_MAX in sim/draw.h
-  int32_t warp_width;
-  const uint8_t* warp_rows[512];
-  int32_t warp_height;
-  uint16_t stretch_index[512];
   int32_t figure_joints[14][2];
   int32_t figure_origin[2];
   int32_t wobble_scale;

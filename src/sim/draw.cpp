@@ -10,10 +10,6 @@
 
 namespace {
 
-static_assert(sizeof(GameState::warp_cols) / sizeof(uint16_t) == DRAW_WARP_MAX, "warp table size");
-static_assert(sizeof(GameState::warp_rows) / sizeof(const uint8_t*) == DRAW_WARP_MAX, "warp table size");
-static_assert(sizeof(GameState::stretch_index) / sizeof(uint16_t) == DRAW_WARP_MAX, "warp table size");
-
 int usable(const Bitmap* b) { return b && b->pixels && b->width > 0 && b->height > 0; }
 
 // The part of an image placed at (x, y) that lies on the target, as source
@@ -83,8 +79,7 @@ int touches_hazard(const Bitmap* image, int x, int y) {
   return 0;
 }
 
-int build_stretch_index(const float factors[8], int n) {
-  uint16_t* scratch = g_game.stretch_index;
+int build_stretch_index(const float factors[8], int n, uint16_t* index_out) {
   int count = 0;
   float sum = 0.0f;
   for (int i = 0; i < n && count < DRAW_WARP_MAX; i++) {
@@ -100,33 +95,33 @@ int build_stretch_index(const float factors[8], int n) {
     float e = floorf(sum);
     if (!(e > (float)count)) continue;  // also rejects NaN
     int end = e >= (float)DRAW_WARP_MAX ? DRAW_WARP_MAX : (int)e;
-    for (int j = count; j < end; j++) scratch[j] = (uint16_t)i;
+    for (int j = count; j < end; j++) index_out[j] = (uint16_t)i;
     count = end;
   }
   return count;
 }
 
-void build_warp_tables(const Bitmap* image, const float horizontal[8], const float vertical[8]) {
-  GameState& g = g_game;
-  g.warp_width = 0;
-  g.warp_height = 0;
+void build_warp_tables(WarpTables* out, const Bitmap* image, const float horizontal[8],
+                       const float vertical[8]) {
+  out->width = 0;
+  out->height = 0;
   if (!usable(image)) return;
-  g.warp_width = build_stretch_index(horizontal, image->width);
-  for (int j = 0; j < g.warp_width; j++) g.warp_cols[j] = g.stretch_index[j];
-  g.warp_height = build_stretch_index(vertical, image->height);
-  for (int r = 0; r < g.warp_height; r++) {
-    g.warp_rows[r] = image->pixels + (long)g.stretch_index[r] * image->width;
+  out->width = build_stretch_index(horizontal, image->width, out->cols);
+  uint16_t row_index[DRAW_WARP_MAX];
+  out->height = build_stretch_index(vertical, image->height, row_index);
+  for (int r = 0; r < out->height; r++) {
+    out->rows[r] = image->pixels + (long)row_index[r] * image->width;
   }
 }
 
 void blit_warped(int x, int y, const Bitmap* image, const float horizontal[8],
                  const float vertical[8]) {
-  GameState& g = g_game;
-  Bitmap* target = g.draw_target;
+  Bitmap* target = g_game.draw_target;
   if (!usable(image) || !usable(target)) return;
-  build_warp_tables(image, horizontal, vertical);
-  int w = g.warp_width;
-  int h = g.warp_height;
+  WarpTables warp;
+  build_warp_tables(&warp, image, horizontal, vertical);
+  int w = warp.width;
+  int h = warp.height;
   int x0 = x - (w >> 1);
   int y0 = y - h;
   if (x0 + w < 1 || y0 + h < 1 || x0 >= target->width || y0 >= target->height) return;
@@ -135,10 +130,10 @@ void blit_warped(int x, int y, const Bitmap* image, const float horizontal[8],
   int j1 = x0 + w > target->width ? target->width - x0 : w;
   int i1 = y0 + h > target->height ? target->height - y0 : h;
   for (int i = i0; i < i1; i++) {
-    const uint8_t* src = g.warp_rows[i];
+    const uint8_t* src = warp.rows[i];
     uint8_t* dst = target->pixels + (long)(y0 + i) * target->width + x0;
     for (int j = j0; j < j1; j++) {
-      uint8_t v = src[g.warp_cols[j]];
+      uint8_t v = src[warp.cols[j]];
       if (v) dst[j] = v;
     }
   }

@@ -5,9 +5,18 @@
 
 #include "core/bitmap.h"
 
-// Entries of each warp table (warp_cols, warp_rows, stretch_index in
-// GameState); stretched sizes are clamped to it.
+// Entries of each warp table; stretched sizes are clamped to it.
 enum { DRAW_WARP_MAX = 512 };
+
+// Where each pixel of a warped copy comes from: output column j reads source
+// column cols[j], output row i reads the source row rows[i]. Scratch of one
+// drawing, kept on the caller's stack.
+struct WarpTables {
+  uint16_t cols[DRAW_WARP_MAX];
+  int32_t width;
+  const uint8_t* rows[DRAW_WARP_MAX];
+  int32_t height;
+};
 
 // Copies the non-zero pixels of image with its top-left corner at (x, y).
 // A null image or target draws nothing.
@@ -17,11 +26,14 @@ void blit_anchored(const Bitmap* image, int x, int y);
 // 1 when a non-zero image pixel, placed as blit would, lies over a target
 // pixel whose class is not 0, 1 or 13. Draws nothing.
 int touches_hazard(const Bitmap* image, int x, int y);
-// Fills g_game.stretch_index with source indexes 0..n-1, each repeated by the
-// local stretch interpolated between 8 control factors; returns the count
-// (at most DRAW_WARP_MAX).
-int build_stretch_index(const float factors[8], int n);
-void build_warp_tables(const Bitmap* image, const float horizontal[8], const float vertical[8]);
+// Fills index_out (DRAW_WARP_MAX entries) with source indexes 0..n-1, each
+// repeated by the local stretch interpolated between 8 control factors;
+// returns the count (at most DRAW_WARP_MAX).
+int build_stretch_index(const float factors[8], int n, uint16_t* index_out);
+// The tables of image stretched by the two sets of factors; an unusable image
+// gives width and height 0.
+void build_warp_tables(WarpTables* out, const Bitmap* image, const float horizontal[8],
+                       const float vertical[8]);
 // Warped copy with the output's bottom-centre at (x, y).
 void blit_warped(int x, int y, const Bitmap* image, const float horizontal[8],
                  const float vertical[8]);

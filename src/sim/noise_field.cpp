@@ -33,33 +33,7 @@ struct FrameKeys {
   uint32_t stream_a[8], stream_b[8];
 };
 
-// Two working caches derived from the noise table, not game state. Most
-// frames change the Palette by one swap, so each cache is brought up to date
-// only at the places holding the byte values whose entry changed, found
-// through an index of the table's positions grouped by byte value.
-uint16_t g_positions[NOISE_BYTES_SIZE];  // table positions grouped by byte value
-int32_t g_value_start[PALETTE_SIZE + 1];  // value v owns g_positions[start[v] .. start[v + 1])
-const uint8_t* g_indexed_noise = nullptr;
-uint32_t g_indexed_version = 0;
 static_assert(NOISE_BYTES_SIZE - 1 <= 0xFFFF, "positions are stored in 16 bits");
-
-// The noise table seen through the Palette (same layout, tail included), for
-// any Palette: a pixel is a copy from its class's row of colours.
-uint32_t g_noise_colours[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
-uint32_t g_cached_palette[PALETTE_SIZE];
-const uint8_t* g_cached_noise = nullptr;
-uint32_t g_cached_version = 0;
-
-// The game's Palettes only ever hold two colours (white and black shuffled,
-// the title's grey and black, room 39's two greys). For those the noise table
-// is kept as one selector byte per entry, 0x00 for colour 0 and 0xFF for
-// colour 1: a quarter of the coloured table, so the rows a frame reads stay
-// near the core and the colour is a mask away. A fade only changes the two
-// colours, not which byte values share one, so it costs nothing here.
-uint8_t g_noise_select[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
-uint8_t g_select_of_value[PALETTE_SIZE];  // 0x00 or 0xFF, what g_noise_select holds per byte value
-const uint8_t* g_select_noise = nullptr;
-uint32_t g_select_version = 0;
 
 // Patching costs about 256 writes per changed value; beyond this many changed
 // values a full pass is as cheap.
@@ -69,43 +43,48 @@ bool cache_is_current(const uint8_t* cached, uint32_t cached_version, const uint
   return cached == noise && cached_version == noise_tables_version();
 }
 
-void index_positions(const uint8_t* noise) {
-  if (cache_is_current(g_indexed_noise, g_indexed_version, noise)) return;
+void index_positions(NoiseFieldCache& c, const uint8_t* noise) {
+  if (cache_is_current(c.indexed_noise, c.indexed_version, noise)) return;
   int32_t counts[PALETTE_SIZE] = {};
   for (int i = 0; i < NOISE_BYTES_SIZE; i++) counts[noise[i]]++;
-  g_value_start[0] = 0;
-  for (int v = 0; v < PALETTE_SIZE; v++) g_value_start[v + 1] = g_value_start[v] + counts[v];
+  int32_t* value_start = c.value_start;
+  value_start[0] = 0;
+  for (int v = 0; v < PALETTE_SIZE; v++) value_start[v + 1] = value_start[v] + counts[v];
   int32_t next[PALETTE_SIZE];
-  for (int v = 0; v < PALETTE_SIZE; v++) next[v] = g_value_start[v];
-  for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_positions[next[noise[i]]++] = (uint16_t)i;
-  g_indexed_noise = noise;
-  g_indexed_version = noise_tables_version();
+  for (int v = 0; v < PALETTE_SIZE; v++) next[v] = value_start[v];
+  uint16_t* positions = c.positions;
+  for (int i = 0; i < NOISE_BYTES_SIZE; i++) positions[next[noise[i]]++] = (uint16_t)i;
+  c.indexed_noise = noise;
+  c.indexed_version = noise_tables_version();
 }
 
-void refresh_noise_colours(const uint8_t* noise, const uint32_t* palette) {
-  if (!cache_is_current(g_cached_noise, g_cached_version, noise)) {
-    for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_colours[i] = palette[noise[i]];
+void refresh_noise_colours(NoiseFieldCache& c, const uint8_t* noise, const uint32_t* palette) {
+  uint32_t* colours = c.colours;
+  if (!cache_is_current(c.colours_noise, c.colours_version, noise)) {
+    for (int i = 0; i < NOISE_BYTES_SIZE; i++) colours[i] = palette[noise[i]];
   } else {
     int changed[PALETTE_SIZE];
     int n_changed = 0;
     for (int v = 0; v < PALETTE_SIZE; v++)
-      if (palette[v] != g_cached_palette[v]) changed[n_changed++] = v;
+      if (palette[v] != c.colours_palette[v]) changed[n_changed++] = v;
     if (n_changed == 0) return;
     if (n_changed > MAX_PATCHED_VALUES) {
-      for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_colours[i] = palette[noise[i]];
+      for (int i = 0; i < NOISE_BYTES_SIZE; i++) colours[i] = palette[noise[i]];
     } else {
-      index_positions(noise);
-      for (int c = 0; c < n_changed; c++) {
-        int v = changed[c];
+      index_positions(c, noise);
+      const uint16_t* positions = c.positions;
+      for (int k = 0; k < n_changed; k++) {
+        int v = changed[k];
         uint32_t colour = palette[v];
-        for (int32_t p = g_value_start[v]; p < g_value_start[v + 1]; p++) g_noise_colours[g_positions[p]] = colour;
+        int32_t end = c.value_start[v + 1];
+        for (int32_t p = c.value_start[v]; p < end; p++) colours[positions[p]] = colour;
       }
     }
   }
-  memcpy(g_noise_colours + NOISE_BYTES_SIZE, g_noise_colours, NOISE_BYTES_TAIL * sizeof(uint32_t));
-  memcpy(g_cached_palette, palette, sizeof(g_cached_palette));
-  g_cached_noise = noise;
-  g_cached_version = noise_tables_version();
+  memcpy(colours + NOISE_BYTES_SIZE, colours, NOISE_BYTES_TAIL * sizeof(uint32_t));
+  memcpy(c.colours_palette, palette, sizeof(c.colours_palette));
+  c.colours_noise = noise;
+  c.colours_version = noise_tables_version();
 }
 
 // True when the Palette holds at most two distinct colours; then every entry
@@ -127,9 +106,9 @@ bool palette_two_colours(const uint32_t* palette, uint32_t* a_out, uint32_t* b_o
 // returns the colours its 0x00 and 0xFF stand for. Of the two ways to assign
 // a and b to the selectors it keeps the one that moves fewer byte values, so
 // a swap patches two values and a fade none.
-void refresh_noise_select(const uint8_t* noise, const uint32_t* palette, uint32_t a, uint32_t b,
-                          uint32_t* colour0_out, uint32_t* colour1_out) {
-  bool current = cache_is_current(g_select_noise, g_select_version, noise);
+void refresh_noise_select(NoiseFieldCache& c, const uint8_t* noise, const uint32_t* palette, uint32_t a,
+                          uint32_t b, uint32_t* colour0_out, uint32_t* colour1_out) {
+  bool current = cache_is_current(c.select_noise, c.select_version, noise);
   uint8_t wanted[PALETTE_SIZE];
   if (a == b) {
     // One colour: whatever the selectors say, both stand for it.
@@ -140,7 +119,7 @@ void refresh_noise_select(const uint8_t* noise, const uint32_t* palette, uint32_
     int moved = 0;
     for (int v = 0; v < PALETTE_SIZE; v++) {
       wanted[v] = palette[v] == b ? 0xFF : 0x00;
-      moved += wanted[v] != g_select_of_value[v];
+      moved += wanted[v] != c.select_of_value[v];
     }
     if (moved > PALETTE_SIZE / 2) {
       for (int v = 0; v < PALETTE_SIZE; v++) wanted[v] ^= 0xFF;
@@ -154,22 +133,25 @@ void refresh_noise_select(const uint8_t* noise, const uint32_t* palette, uint32_
   int changed[PALETTE_SIZE];
   int n_changed = 0;
   for (int v = 0; v < PALETTE_SIZE; v++)
-    if (wanted[v] != g_select_of_value[v]) changed[n_changed++] = v;
+    if (wanted[v] != c.select_of_value[v]) changed[n_changed++] = v;
   if (current && n_changed == 0) return;
+  uint8_t* select = c.select;
   if (!current || n_changed > MAX_PATCHED_VALUES) {
-    for (int i = 0; i < NOISE_BYTES_SIZE; i++) g_noise_select[i] = wanted[noise[i]];
+    for (int i = 0; i < NOISE_BYTES_SIZE; i++) select[i] = wanted[noise[i]];
   } else {
-    index_positions(noise);
-    for (int c = 0; c < n_changed; c++) {
-      int v = changed[c];
+    index_positions(c, noise);
+    const uint16_t* positions = c.positions;
+    for (int k = 0; k < n_changed; k++) {
+      int v = changed[k];
       uint8_t sel = wanted[v];
-      for (int32_t p = g_value_start[v]; p < g_value_start[v + 1]; p++) g_noise_select[g_positions[p]] = sel;
+      int32_t end = c.value_start[v + 1];
+      for (int32_t p = c.value_start[v]; p < end; p++) select[positions[p]] = sel;
     }
   }
-  memcpy(g_noise_select + NOISE_BYTES_SIZE, g_noise_select, NOISE_BYTES_TAIL);
-  memcpy(g_select_of_value, wanted, sizeof(g_select_of_value));
-  g_select_noise = noise;
-  g_select_version = noise_tables_version();
+  memcpy(select + NOISE_BYTES_SIZE, select, NOISE_BYTES_TAIL);
+  memcpy(c.select_of_value, wanted, sizeof(c.select_of_value));
+  c.select_noise = noise;
+  c.select_version = noise_tables_version();
 }
 
 const uint64_t ONES = 0x0101010101010101ull;
@@ -345,6 +327,8 @@ void row_colours(int level, uint32_t* dst, const uint8_t* scene, int cols, const
 
 }  // namespace
 
+NoiseFieldCache g_noise_cache;
+
 int noise_field_limit_vector(int level) {
   g_vector_limit = level < NOISE_VECTOR_NONE ? NOISE_VECTOR_NONE : level;
   return vector_level();
@@ -381,18 +365,20 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
   uint32_t a, b;
   if (palette_two_colours(g.palette, &a, &b)) {
     uint32_t colour0, colour1;
-    refresh_noise_select(noise, g.palette, a, b, &colour0, &colour1);
+    refresh_noise_select(g_noise_cache, noise, g.palette, a, b, &colour0, &colour1);
+    const uint8_t* select = g_noise_cache.select;
     for (int j = 0; j < rows; j++) {
       row_starts(f, j, starts);
       row_select(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
-                 g_noise_select, starts, colour0, colour1);
+                 select, starts, colour0, colour1);
     }
   } else {
-    refresh_noise_colours(noise, g.palette);
+    refresh_noise_colours(g_noise_cache, noise, g.palette);
+    const uint32_t* colours = g_noise_cache.colours;
     for (int j = 0; j < rows; j++) {
       row_starts(f, j, starts);
       row_colours(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
-                  g_noise_colours, starts);
+                  colours, starts);
     }
   }
   keep_layer_rows(starts);

@@ -10,6 +10,9 @@
 // Writes every pixel of the area both images cover (rows up to the smaller
 // height, columns up to the smaller width and at most NOISE_BYTES_TAIL), with
 // the OutputImage's width as row stride. Draws one mt_next per scene row.
+// The working copies it keeps (NoiseFieldCache) are derived from the noise
+// table and the Palette and rebuilt from them whenever they differ, so they
+// never decide a frame: no snapshot of the game needs them.
 void render_noise_field(OutputImage* image, const Bitmap* scene);
 
 // layer_rows[cls] = noise_bytes + ((a + random_words[b & 0x7FFF]) & 0xFFFF),

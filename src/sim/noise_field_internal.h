@@ -5,6 +5,44 @@
 
 #include <stdint.h>
 
+#include "core/noise_tables.h"
+
+// The renderer's working copies of the noise table, derived from the table
+// and the Palette and never from anything else. Each is keyed by the table's
+// address and noise_tables_version() (and the Palette it was made for), and
+// is brought up to date from them before a frame reads it. Most frames change
+// the Palette by one swap, so a copy is patched only at the places holding the
+// byte values whose entry changed, found through an index of the table's
+// positions grouped by byte value.
+struct NoiseFieldCache {
+  // Value v owns positions[value_start[v] .. value_start[v + 1]).
+  uint16_t positions[NOISE_BYTES_SIZE];
+  int32_t value_start[PALETTE_SIZE + 1];
+  const uint8_t* indexed_noise;
+  uint32_t indexed_version;
+
+  // The noise table seen through the Palette (same layout, tail included),
+  // for any Palette: a pixel is a copy from its class's row of colours.
+  uint32_t colours[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
+  uint32_t colours_palette[PALETTE_SIZE];
+  const uint8_t* colours_noise;
+  uint32_t colours_version;
+
+  // The game's Palettes only ever hold two colours (white and black shuffled,
+  // the title's grey and black, room 39's two greys). For those the table is
+  // kept as one selector byte per entry, 0x00 for colour 0 and 0xFF for
+  // colour 1: a quarter of the coloured table, so the rows a frame reads stay
+  // near the core and the colour is a mask away. A fade only changes the two
+  // colours, not which byte values share one, so it costs nothing here.
+  uint8_t select[NOISE_BYTES_SIZE + NOISE_BYTES_TAIL];
+  uint8_t select_of_value[PALETTE_SIZE];  // what select holds per byte value
+  const uint8_t* select_noise;
+  uint32_t select_version;
+};
+
+// The one cache render_noise_field keeps (zero at start: nothing cached).
+extern NoiseFieldCache g_noise_cache;
+
 // Every row loop writes dst[k] for k < cols from the row of scene[k]'s class:
 // that row starts at table + starts[class] (bytes outside 0..16 have a start
 // too), and column k reads the entry k places further on. No loop reads at or

@@ -8,9 +8,6 @@
 
 #include "support/os.h"
 
-static uint16_t g_path_units[FILE_PATH_UNITS];
-static uint16_t g_mode_units[FILE_MODE_UNITS];
-
 static bool is_continuation(uint8_t byte) { return (byte & 0xC0) == 0x80; }
 
 uint16_t* utf8_to_wide(uint16_t* output, const char* text, int capacity) {
@@ -54,12 +51,12 @@ uint16_t* utf8_to_wide(uint16_t* output, const char* text, int capacity) {
   }
 }
 
-uint16_t* path_to_wide(const char* text) {
-  return utf8_to_wide(g_path_units, text, FILE_PATH_UNITS);
+uint16_t* path_to_wide(const char* text, WidePath* out) {
+  return utf8_to_wide(out->units, text, FILE_PATH_UNITS);
 }
 
-uint16_t* mode_to_wide(const char* text) {
-  return utf8_to_wide(g_mode_units, text, FILE_MODE_UNITS);
+uint16_t* mode_to_wide(const char* text, WideMode* out) {
+  return utf8_to_wide(out->units, text, FILE_MODE_UNITS);
 }
 
 int file_length(FILE* file) {
@@ -72,8 +69,10 @@ int file_length(FILE* file) {
 }
 
 FILE* file_open(const char* name, const char* mode) {
-  const uint16_t* wide_mode = mode_to_wide(mode);
-  const uint16_t* wide_name = path_to_wide(name);
+  WideMode mode_units;
+  WidePath name_units;
+  const uint16_t* wide_mode = mode_to_wide(mode, &mode_units);
+  const uint16_t* wide_name = path_to_wide(name, &name_units);
   if (!wide_mode || !wide_name) return nullptr;
   return os_file_open(name, wide_name, wide_mode, mode);
 }

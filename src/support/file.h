@@ -7,8 +7,16 @@
 #include <stdio.h>
 
 enum {
-  FILE_PATH_UNITS = 4096,  // conversion buffer for names (units, with the 0)
-  FILE_MODE_UNITS = 64,    // conversion buffer for open modes
+  FILE_PATH_UNITS = 4096,  // longest UTF-16 name (units, with the 0)
+  FILE_MODE_UNITS = 64,    // longest UTF-16 open mode
+};
+
+// UTF-16 forms of a name and an open mode, on the caller's stack.
+struct WidePath {
+  uint16_t units[FILE_PATH_UNITS];
+};
+struct WideMode {
+  uint16_t units[FILE_MODE_UNITS];
 };
 
 // Converts NUL-terminated UTF-8 into NUL-terminated UTF-16 of at most
@@ -16,10 +24,9 @@ enum {
 // input or lack of room (output then holds a partial, unterminated result).
 uint16_t* utf8_to_wide(uint16_t* output, const char* text, int capacity);
 
-// Convert into the module's name and mode buffers; each call overwrites the
-// previous result of the same kind.
-uint16_t* path_to_wide(const char* text);
-uint16_t* mode_to_wide(const char* text);
+// utf8_to_wide into out's units; returns them, or null as utf8_to_wide does.
+uint16_t* path_to_wide(const char* text, WidePath* out);
+uint16_t* mode_to_wide(const char* text, WideMode* out);
 
 // Opens a file by its UTF-8 name (through the UTF-16 name on Windows, so any
 // name the file system allows can be opened). Null on failure.

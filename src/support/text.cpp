@@ -7,44 +7,35 @@
 #include <stdlib.h>
 #include <string.h>
 
-static uint8_t g_delimiter_set[256];
-
-static void mark_delimiters(const char* delimiters, uint8_t flag) {
-  for (const uint8_t* d = (const uint8_t*)delimiters; *d; d++) g_delimiter_set[*d] = flag;
-}
-
 char** split_text(const char* text, const char* delimiters, int* count_out) {
-  mark_delimiters(delimiters, 1);
+  uint8_t is_delimiter[256] = {};
+  for (const uint8_t* d = (const uint8_t*)delimiters; *d; d++) is_delimiter[*d] = 1;
   const uint8_t* s = (const uint8_t*)text;
   int pieces = 0;
   size_t i = 0;
   for (;;) {
-    while (s[i] && g_delimiter_set[s[i]]) i++;
+    while (s[i] && is_delimiter[s[i]]) i++;
     if (!s[i]) break;
-    while (s[i] && !g_delimiter_set[s[i]]) i++;
+    while (s[i] && !is_delimiter[s[i]]) i++;
     pieces++;
   }
   size_t text_len = i;
   size_t pointer_bytes = sizeof(char*) * ((size_t)pieces + 1);
   char** block = (char**)malloc(pointer_bytes + text_len + 1);
-  if (!block) {
-    mark_delimiters(delimiters, 0);
-    return nullptr;
-  }
+  if (!block) return nullptr;
   char* out = (char*)block + pointer_bytes;
   int piece = 0;
   i = 0;
   for (;;) {
-    while (s[i] && g_delimiter_set[s[i]]) i++;
+    while (s[i] && is_delimiter[s[i]]) i++;
     if (!s[i]) break;
     size_t start = i;
-    while (s[i] && !g_delimiter_set[s[i]]) i++;
+    while (s[i] && !is_delimiter[s[i]]) i++;
     block[piece++] = out;
     memcpy(out, s + start, i - start);
     out += i - start;
     *out++ = 0;
   }
-  mark_delimiters(delimiters, 0);
   block[piece] = nullptr;
   if (count_out) *count_out = pieces;
   return block;

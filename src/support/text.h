@@ -4,6 +4,5 @@
 #pragma once
 
 // Returns the pointer array (ended by null) or null when the block cannot be
-// allocated; the number of pieces goes to count_out (may be null). Uses
-// module state: one split at a time, main thread only.
+// allocated; the number of pieces goes to count_out (may be null).
 char** split_text(const char* text, const char* delimiters, int* count_out);

@@ -115,20 +115,20 @@ TEST_F(DrawTest, StretchIndexForUnitDoubleAndShrinkingFactors) {
   const float one[8] = {1, 1, 1, 1, 1, 1, 1, 1};
   const float two[8] = {2, 2, 2, 2, 2, 2, 2, 2};
   const float half[8] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
-  const uint16_t* s = g_game.stretch_index;
+  uint16_t s[DRAW_WARP_MAX];
   for (int n : {1, 7, 10, 64, 255}) {
     SCOPED_TRACE(n);
-    ASSERT_EQ(build_stretch_index(one, n), n);
+    ASSERT_EQ(build_stretch_index(one, n, s), n);
     for (int i = 0; i < n; i++) ASSERT_EQ(s[i], i);
-    ASSERT_EQ(build_stretch_index(two, n), 2 * n);
+    ASSERT_EQ(build_stretch_index(two, n, s), 2 * n);
     for (int i = 0; i < 2 * n; i++) ASSERT_EQ(s[i], i / 2);
-    int count = build_stretch_index(half, n);
+    int count = build_stretch_index(half, n, s);
     ASSERT_EQ(count, n / 2);
     for (int i = 1; i < count; i++) ASSERT_EQ(s[i], s[i - 1] + 2) << "every other index skipped";
   }
   // A ramp: stretched at the start, squeezed at the end.
   const float ramp[8] = {2, 2, 1.5f, 1, 1, 0.5f, 0.5f, 0.5f};
-  int count = build_stretch_index(ramp, 70);
+  int count = build_stretch_index(ramp, 70, s);
   EXPECT_EQ(s[0], 0);
   EXPECT_EQ(s[1], 0);
   EXPECT_EQ(s[count - 1] >= 60, true);
@@ -136,20 +136,18 @@ TEST_F(DrawTest, StretchIndexForUnitDoubleAndShrinkingFactors) {
 }
 
 TEST_F(DrawTest, StretchIndexIsClampedToTheWarpTables) {
-  // Regression: a large stretch wrote past the 512-entry tables into the
-  // fields after them.
+  // Regression: a large stretch wrote past the 512-entry tables.
   const float huge[8] = {40, 40, 40, 40, 40, 40, 40, 40};
-  g_game.figure_joints[0][0] = 12345;
-  EXPECT_EQ(build_stretch_index(huge, 100), DRAW_WARP_MAX);
-  EXPECT_EQ(g_game.stretch_index[DRAW_WARP_MAX - 1], (DRAW_WARP_MAX - 1) / 40);
-  EXPECT_EQ(g_game.figure_joints[0][0], 12345);
+  uint16_t index[DRAW_WARP_MAX + 1];
+  index[DRAW_WARP_MAX] = 12345;
+  EXPECT_EQ(build_stretch_index(huge, 100, index), DRAW_WARP_MAX);
+  EXPECT_EQ(index[DRAW_WARP_MAX - 1], (DRAW_WARP_MAX - 1) / 40);
+  EXPECT_EQ(index[DRAW_WARP_MAX], 12345);
 
   Bitmap* image = make_bitmap(100, 100, 6);
   Bitmap* big = make_bitmap(800, 600, 0);
   g_game.draw_target = big;
   blit_warped(400, 590, image, huge, huge);
-  EXPECT_EQ(g_game.warp_width, DRAW_WARP_MAX);
-  EXPECT_EQ(g_game.warp_height, DRAW_WARP_MAX);
   EXPECT_EQ(count_value(big, 6), DRAW_WARP_MAX * DRAW_WARP_MAX);
 }
 
@@ -160,7 +158,6 @@ TEST_F(DrawTest, WarpedImageOfFactor1Point3IsDrawn130WideAndCentred) {
   const float wide[8] = {1.3f, 1.3f, 1.3f, 1.3f, 1.3f, 1.3f, 1.3f, 1.3f};
   const float one[8] = {1, 1, 1, 1, 1, 1, 1, 1};
   blit_warped(400, 300, image, wide, one);
-  EXPECT_EQ(g_game.warp_width, 130);
   EXPECT_EQ(count_value(big, 7), 130 * 10);
   EXPECT_EQ(at(big, 335, 290), 7);
   EXPECT_EQ(at(big, 464, 299), 7);
@@ -179,7 +176,9 @@ TEST_F(DrawTest, WarpedCopyClipsLikeTheUnclippedDrawing) {
   Bitmap* big = make_bitmap(60, 60, 0);
   g_game.draw_target = big;
   blit_warped(30, 40, image, h, v);
-  const int w = g_game.warp_width, ht = g_game.warp_height;
+  WarpTables warp;
+  build_warp_tables(&warp, image, h, v);
+  const int w = warp.width, ht = warp.height;
   const int left = 30 - (w >> 1), top = 40 - ht;
   for (int y = -14; y <= 20; y += 1) {
     for (int x = -8; x <= 18; x += 1) {

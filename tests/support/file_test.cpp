@@ -93,8 +93,9 @@ TEST(Utf8ToWide, CapacityLimits) {
   EXPECT_EQ(w[4], 0xEEEE);
 
   std::string name4095(4095, 'n'), name4096(4096, 'n');
-  EXPECT_NE(path_to_wide(name4095.c_str()), nullptr);
-  EXPECT_EQ(path_to_wide(name4096.c_str()), nullptr);
+  WidePath path;
+  EXPECT_EQ(path_to_wide(name4095.c_str(), &path), path.units);
+  EXPECT_EQ(path_to_wide(name4096.c_str(), &path), nullptr);
   int length = -7;
   EXPECT_EQ(read_whole_file(name4096.c_str(), &length), nullptr);
   EXPECT_EQ(length, -7);
