@@ -10,7 +10,7 @@
 
 #include "audio/audio.h"
 #include "audio/voice.h"
-#include "fake_sound_device.h"
+#include "platform/headless/headless.h"
 
 namespace {
 
@@ -43,7 +43,8 @@ void keep_voices_live(const std::vector<int16_t>& source, int wanted, uint32_t c
 void BM_audio_update_4000_at_60fps(benchmark::State& state) {
   const int voices = (int)state.range(0);
   static const std::vector<int16_t> source = make_source();
-  fake_sound_reset(300);
+  headless_reset();
+  headless_machine()->sound_lead = 300;
   if (!audio_init(8000, 0.03f, 264600)) {
     state.SkipWithError("audio_init failed");
     return;
@@ -52,7 +53,7 @@ void BM_audio_update_4000_at_60fps(benchmark::State& state) {
   uint32_t clock = audio_update(4000);
   keep_voices_live(source, voices, clock, &serial);
   for (auto _ : state) {
-    fake_sound_advance(735);
+    headless_sound_consume(735);
     clock = audio_update(4000);
     state.PauseTiming();
     keep_voices_live(source, voices, clock, &serial);
@@ -71,7 +72,8 @@ BENCHMARK(BM_audio_update_4000_at_60fps)->Arg(16)->Arg(200)->Unit(benchmark::kMi
 void BM_audio_update_4000_after_release(benchmark::State& state) {
   const int voices = (int)state.range(0);
   static const std::vector<int16_t> source = make_source();
-  fake_sound_reset(300);
+  headless_reset();
+  headless_machine()->sound_lead = 300;
   if (!audio_init(8000, 0.03f, 264600)) {
     state.SkipWithError("audio_init failed");
     return;
@@ -86,7 +88,7 @@ void BM_audio_update_4000_after_release(benchmark::State& state) {
                     .start_time = clock, .duration = 10000, .volume = 0.2f, .key = 6});
     voice_release(6, 1, 0, 10000);
     state.ResumeTiming();
-    fake_sound_advance(735);
+    headless_sound_consume(735);
     clock = audio_update(4000);
   }
   state.counters["voices"] = voices;

@@ -1,6 +1,6 @@
 // The music track table ("merged_data.txt") on arbitrary text, then played: the
-// rows are scheduled on the beat grid over a synthetic stream and mixed into a
-// fake device, so a row pointing outside the stream, a lead or advance that
+// rows are scheduled on the beat grid over a synthetic stream and mixed into
+// the headless backend's sound device, so a row pointing outside the stream, a lead or advance that
 // wraps the clock, or a table of thousands of rows shows up as a bad read, an
 // overflow or a hang here rather than in the game.
 #include <stdint.h>
@@ -13,7 +13,7 @@
 #include "audio/music_internal.h"
 #include "audio/output_internal.h"
 #include "audio/voice.h"
-#include "fake_sound_device.h"
+#include "platform/headless/headless.h"
 #include "support/array.h"
 
 enum {
@@ -40,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   music_unload();
   if (audio_output.open) audio_shutdown();
   voice_table.count = 0;
-  fake_sound_reset(300);
+  headless_reset();
+  HeadlessMachine& device = *headless_machine();
+  device.sound_lead = 300;
+  device.log_writes = 1;
   if (!audio_init(8000, 0.03f, 264600)) abort();
 
   music_read_track_table(data, (int)size);
@@ -70,10 +73,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       music.music_decoded.store(STREAM_FRAMES);
       music.decode_done.store(1);
     }
-    fake_sound_advance(FRAME_SAMPLES);
+    headless_sound_consume(FRAME_SAMPLES);
     music_update();
     check_voices();
   }
-  if (fake_sound.bad_writes) abort();
+  // Every write lands inside the device buffer.
+  int buffer_bytes = (int)device.sound.size() * 2;
+  for (const HeadlessWrite& w : device.writes)
+    if (w.byte_offset < 0 || w.byte_offset >= buffer_bytes || w.byte_count > buffer_bytes) abort();
   return 0;
 }

@@ -1,5 +1,5 @@
 // The saved position on arbitrary stored values, read through the real POSIX
-// store: a missing, short, long, edited or forged value (the harness can give
+// store on the headless backend: a missing, short, long, edited or forged value (the harness can give
 // any five words their right checksum) is read at start-up, continued from the
 // menu, and played for a few dozen frames with keys from the input, so a room
 // number, position, fall speed or airborne flag the game never wrote itself
@@ -20,6 +20,7 @@
 #include "core/save.h"
 #include "game/game.h"
 #include "game/keys.h"
+#include "platform/headless/headless.h"
 #include "platform/platform.h"
 #include "platform/posix/store.h"
 #include "sim/avatar.h"
@@ -28,44 +29,20 @@ struct SaveFuzzExit {
   int code;
 };
 
-// ---- the platform: the real store, everything else inert ----
-double platform_clock_seconds(void) { return 0.0; }
-void platform_sleep_ms(int) {}
-int platform_window_create(int) { return 1; }
-void platform_window_destroy(void) {}
-void platform_window_show(void) {}
-void platform_pointer_show(int) {}
-int platform_poll_event(PlatformEvent*) { return 0; }
-void platform_default_event(const PlatformEvent*) {}
-void platform_post_quit(int) {}
-int platform_display_refresh_hz(void) { return 60; }
-int platform_display_open(void) { return 0; }
-int platform_display_open_fullscreen(void) { return 0; }
-int platform_display_vsync(void) { return 0; }
-int platform_present(int, int, const uint32_t*, int, int, int, int) { return 1; }
-void present_frame(int, int, const uint32_t*, int, int, int) {}
-int platform_sound_open(int, int) { return 0; }
-void platform_sound_close(void) {}
-int platform_sound_cursors(int* play, int* write) {
-  *play = *write = 0;
-  return 0;
-}
-int platform_sound_write(int, int, const void*) { return 0; }
-void platform_message_box(const char*, const char*) {}
-void platform_exit(int exit_code) { throw SaveFuzzExit{exit_code}; }
-int platform_executable_path(char* buffer, int bytes) {
-  if (bytes > 0) buffer[0] = 0;
-  return 0;
-}
-
 namespace {
 
 char g_value_path[4096];
+
+void throw_exit(int exit_code) { throw SaveFuzzExit{exit_code}; }
+void no_message(const char*, const char*) {}
 
 void start_once(void) {
   static int started;
   if (started) return;
   started = 1;
+  // The headless backend, with the ends of the process caught here.
+  headless_machine()->on_exit = throw_exit;
+  headless_machine()->on_message = no_message;
   // Start-up opens "packed.dat" from the current folder.
   if (chdir(SAVE_FUZZ_DATA_DIR) != 0) abort();
   char store[64];

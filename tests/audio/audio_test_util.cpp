@@ -6,7 +6,18 @@
 #include "audio/audio.h"
 #include "audio/output_internal.h"
 #include "audio/ring.h"
-#include "fake_sound_device.h"
+#include "platform/headless/headless.h"
+
+HeadlessMachine& device = *headless_machine();
+
+void reset_device(int lead_frames) {
+  headless_reset();
+  device.sound_lead = lead_frames;
+  device.log_writes = 1;
+}
+
+int16_t device_left(int frame) { return device.sound[2 * (size_t)frame]; }
+int16_t device_right(int frame) { return device.sound[2 * (size_t)frame + 1]; }
 
 std::vector<int16_t> make_dc_stereo(int frames, int16_t value_left, int16_t value_right) {
   std::vector<int16_t> v((size_t)frames * 2);
@@ -32,7 +43,7 @@ void close_output(void) {
 
 void open_standard_output(int lead_frames) {
   close_output();
-  fake_sound_reset(lead_frames);
+  reset_device(lead_frames);
   ASSERT_EQ(audio_init(8000, 0.03f, 264600), 1);
 }
 

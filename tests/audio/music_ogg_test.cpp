@@ -19,7 +19,6 @@
 #include "audio/output_internal.h"
 #include "audio/voice.h"
 #include "audio_test_util.h"
-#include "fake_sound_device.h"
 #include "ogg_encode.h"
 #include "vorbis/vorbis.h"
 
@@ -140,7 +139,7 @@ TEST_F(MusicOggTest, TitlePieceThenSegmentsOnTheBeatGrid) {
   std::vector<Seen> seen;
   int ring_checks = 0;
   while (audio_clock() < first_beat + 40000 + 1000) {
-    fake_sound_advance(735);
+    headless_sound_consume(735);
     music_update();
     record(seen);
     // Heard through the ring at the third beat: segment 2 from source frame
@@ -182,7 +181,7 @@ TEST_F(MusicOggTest, InlineDecodingWithOneProcessor) {
   while (frames_run < 2000 && seen.size() < 2) {
     if (music_decode_inline && music_decode_block() == 0) music_decode_inline = 0;
     clock_before = audio_clock();
-    fake_sound_advance(735);
+    headless_sound_consume(735);
     music_update();
     ++frames_run;
     if (music.music_time == audio_clock() + 4000) ++stalled_frames;
@@ -209,7 +208,7 @@ TEST_F(MusicOggTest, DecoderThreadStopsBetweenBlocks) {
   music.processors_override = 2;
   load(nullptr, kTable, &stream_12s());
   ASSERT_NE(music.decoder_thread, nullptr);
-  fake_sound.frames_per_ms = 44;
+  device.frames_per_sleep_ms = 44;
   audio_stop(0);
   EXPECT_EQ(music.decoder_thread, nullptr);
   EXPECT_EQ(music.decoder_running.load(), 0);
@@ -217,7 +216,7 @@ TEST_F(MusicOggTest, DecoderThreadStopsBetweenBlocks) {
   // fit in the short fade) and wrote nothing past what it published.
   EXPECT_LT(music.decoded_count, music.total_frames);
   EXPECT_EQ(music.decoded_count, music.music_decoded.load());
-  EXPECT_EQ(fake_sound.open, 0);
+  EXPECT_EQ(device.sound_open, 0);
 }
 
 TEST_F(MusicOggTest, MissingPiecesFallBackQuietly) {

@@ -15,7 +15,6 @@
 #include "audio/output_internal.h"
 #include "audio/voice.h"
 #include "audio_test_util.h"
-#include "fake_sound_device.h"
 #include "support/array.h"
 
 namespace {
@@ -72,7 +71,7 @@ class MusicTest : public ::testing::Test {
 
   // One video frame of play at 60 frames per second.
   void frame(std::vector<Scheduled>& seen) {
-    fake_sound_advance(735);
+    headless_sound_consume(735);
     music_update();
     collect(seen);
   }
@@ -129,7 +128,7 @@ TEST_F(MusicTest, SegmentIsHeardAtItsBeatThroughTheRing) {
   music_set_playlist(list, 1, 0);
   music.music_time = 5000;
   music_update();  // clock 0: beat 5000 < 6000, scheduled now, mixed late
-  fake_sound_advance(2000);
+  headless_sound_consume(2000);
   music_update();
   // The beat falls on source frame start + lead; the voice begins lead earlier.
   EXPECT_EQ(ring_left_at(5000), 1100);
@@ -225,7 +224,7 @@ TEST_F(MusicTest, PlaylistAPlaysOnceThenLoopsFromIndexFive) {
   for (int id = 1; id <= 75; ++id) table += std::to_string(id) + " " + std::to_string(id * 10) + " 50000 0 100\r\n";
   install_decoded_pcm(60000, 60000);
   load_table(table);
-  fake_sound_advance(20000);
+  headless_sound_consume(20000);
   audio_update(4000);
   music_set_playlist(playlist_a, PLAYLIST_A_COUNT, PLAYLIST_A_LOOP);
   music.music_time = audio_clock() - 10000;
@@ -291,7 +290,7 @@ TEST_F(MusicTest, AudioStopFadeLengths) {
   auto dc = make_dc_stereo(400000, 1000, 1000);
   for (int long_fade = 0; long_fade <= 1; ++long_fade) {
     open_standard_output();
-    fake_sound.frames_per_ms = 44;  // 440 frames per 10 ms wait
+    device.frames_per_sleep_ms = 44;  // 440 frames per 10 ms wait
     uint32_t clock = audio_update(4000);
     voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
                     .start_time = clock, .duration = 400000, .key = 1});
@@ -300,9 +299,9 @@ TEST_F(MusicTest, AudioStopFadeLengths) {
     audio_stop(long_fade);
     int fade = long_fade ? 32000 : 3000;
     int drain = (1322 + 300) / 440 + 1;  // until the device has played the fade's end
-    EXPECT_GE(fake_sound.sleep_calls, fade / 440) << long_fade;
-    EXPECT_LE(fake_sound.sleep_calls, fade / 440 + 2 + drain) << long_fade;
-    EXPECT_EQ(fake_sound.open, 0);
+    EXPECT_GE(device.sleeps, fade / 440) << long_fade;
+    EXPECT_LE(device.sleeps, fade / 440 + 2 + drain) << long_fade;
+    EXPECT_EQ(device.sound_open, 0);
     EXPECT_EQ(audio_output.open, 0);
     EXPECT_EQ(voice_count(), 0);
   }
@@ -313,39 +312,39 @@ TEST_F(MusicTest, AudioStopFadeLengths) {
 // playing the fade, so quitting cut the music off at nearly full level.
 TEST_F(MusicTest, AudioStopClosesOnlyOnceTheFadeHasBeenPlayed) {
   auto dc = make_dc_stereo(400000, 8000, -8000);
-  fake_sound.frames_per_ms = 44;
+  device.frames_per_sleep_ms = 44;
   uint32_t clock = audio_update(4000);
   voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
                   .start_time = clock, .duration = 400000, .key = 1});
   audio_update(4000);
   uint32_t fade_end = audio_clock() + 3000;  // the release starts at the clock
   audio_stop(0);
-  ASSERT_EQ(fake_sound.open, 0);
+  ASSERT_EQ(device.sound_open, 0);
   // Audio time t sits at buffer frame t + lead + latency (the write cursor
   // began 300 frames ahead of the play cursor, which began at 0).
   int fade_end_position = (int)fade_end + 300 + 1322;
-  int play = fake_sound.play_bytes / 4;
+  int play = device.sound_play;
   EXPECT_GE(play, fade_end_position) << "closed before the device reached the fade's end";
   // What it played up to there is the fade down to silence, never louder.
   int previous = 8000;
   for (int f = fade_end_position - 3000; f < play; ++f) {
-    int left = fake_sound_left(f);
+    int left = device_left(f);
     EXPECT_LE(left, previous + 1) << "frame " << f;
     previous = left;
   }
-  EXPECT_EQ(fake_sound_left(fade_end_position), 0);
+  EXPECT_EQ(device_left(fade_end_position), 0);
 }
 
 TEST_F(MusicTest, AudioStopLetsCuesFinish) {
   auto dc = make_dc_stereo(60000, 1000, 1000);
-  fake_sound.frames_per_ms = 44;
+  device.frames_per_sleep_ms = 44;
   uint32_t clock = audio_update(4000);
   voice_schedule({.data = dc.data(), .data_frames = 60000, .data_persistent = 1,
                   .start_time = clock, .duration = 60000, .volume = 0.25f, .key = 2});
   voice_release(2, 1, 0, 60000);
   audio_stop(0);
-  EXPECT_GE(fake_sound.sleep_calls, 60000 / 440);
-  EXPECT_EQ(fake_sound.open, 0);
+  EXPECT_GE(device.sleeps, 60000 / 440);
+  EXPECT_EQ(device.sound_open, 0);
   // Frames that still run before the exit schedule no music on a closed output.
   install_decoded_pcm(20000, 20000);
   load_table("1 0 5000 100 3000\r\n");
@@ -358,12 +357,12 @@ TEST_F(MusicTest, AudioStopLetsCuesFinish) {
 
 TEST_F(MusicTest, AudioStopGivesUpOnADeviceThatStoppedConsuming) {
   auto dc = make_dc_stereo(60000, 1000, 1000);
-  fake_sound.frames_per_ms = 0;  // the cursors never move again
+  device.frames_per_sleep_ms = 0;  // the cursors never move again
   voice_schedule({.data = dc.data(), .data_frames = 60000, .data_persistent = 1, .duration = 60000,
                   .key = 1});
   audio_stop(1);
-  EXPECT_LE(fake_sound.sleep_calls, 60);
-  EXPECT_EQ(fake_sound.open, 0);
+  EXPECT_LE(device.sleeps, 60);
+  EXPECT_EQ(device.sound_open, 0);
   EXPECT_EQ(audio_output.open, 0);
 }
 
@@ -375,9 +374,9 @@ TEST_F(MusicTest, NothingWithoutAnOpenOutput) {
   static const int list[1] = {1};
   music_set_playlist(list, 1, 0);
   music.music_time = 0;
-  fake_sound.writes.clear();
+  device.writes.clear();
   music_update();
-  EXPECT_TRUE(fake_sound.writes.empty());
+  EXPECT_TRUE(device.writes.empty());
   EXPECT_EQ(voice_count(), 0);
 }
 

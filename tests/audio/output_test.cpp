@@ -1,4 +1,4 @@
-// The output pass against a scripted device: how the clock follows the write
+// The output pass against the headless sound device: how the clock follows the write
 // cursor, where each block lands in the device buffer, and the ring's
 // bookkeeping underneath.
 #include <gtest/gtest.h>
@@ -10,7 +10,6 @@
 #include "audio/ring.h"
 #include "audio/voice.h"
 #include "audio_test_util.h"
-#include "fake_sound_device.h"
 
 namespace {
 
@@ -18,8 +17,8 @@ const int kBufferFrames = 66150;
 const int kLatency = 1322;
 
 void set_cursors(int play_frames, int write_frames) {
-  fake_sound.play_bytes = play_frames * 4;
-  fake_sound.write_bytes = write_frames * 4;
+  device.sound_play = play_frames;
+  device.sound_lead = (write_frames - play_frames + kBufferFrames) % kBufferFrames;
 }
 
 class OutputTest : public ::testing::Test {
@@ -29,8 +28,8 @@ class OutputTest : public ::testing::Test {
 };
 
 TEST_F(OutputTest, InitTakesTheStartUpValues) {
-  EXPECT_EQ(fake_sound.rate, 44100);
-  EXPECT_EQ(fake_sound.buffer_bytes, 264600);
+  EXPECT_EQ(device.sound_rate, 44100);
+  EXPECT_EQ(device.sound.size() * 2, 264600u);
   EXPECT_EQ(audio_output.buffer_frames, kBufferFrames);
   // 0.03f * 44100 in single precision is just below 1323.
   EXPECT_EQ(audio_output.latency_frames, kLatency);
@@ -43,16 +42,16 @@ TEST_F(OutputTest, InitTakesTheStartUpValues) {
 
 TEST_F(OutputTest, ClockFollowsTheWriteCursorIncludingWrapAround) {
   // Start-up time after audio_init counts: the first pass takes it all.
-  fake_sound_advance(2000);
+  headless_sound_consume(2000);
   EXPECT_EQ(audio_update(4000), 2000u);
-  fake_sound_advance(735);
+  headless_sound_consume(735);
   EXPECT_EQ(audio_update(4000), 2735u);
   // The write cursor wraps the buffer end: 200 frames before it, 500 after.
   set_cursors(kBufferFrames - 500, kBufferFrames - 200);
   uint32_t before = audio_update(4000);
   EXPECT_EQ(before, 2735u + (uint32_t)(kBufferFrames - 200 - 3035));
-  fake_sound_advance(700);
-  EXPECT_EQ(fake_sound.write_bytes, 500 * 4);
+  headless_sound_consume(700);
+  EXPECT_EQ((device.sound_play + device.sound_lead) % kBufferFrames, 500);
   EXPECT_EQ(audio_update(4000), before + 700);
   EXPECT_EQ(mix_ring.now, before + 700);
   EXPECT_EQ(mix_ring.ring_start_time, before + 700);
@@ -60,41 +59,41 @@ TEST_F(OutputTest, ClockFollowsTheWriteCursorIncludingWrapAround) {
 
 TEST_F(OutputTest, UpdateRunsAShortPassFirstOnlyAbove1200) {
   audio_update(4000);
-  ASSERT_EQ(fake_sound.writes.size(), 2u);
-  EXPECT_EQ(fake_sound.writes[0].byte_count, 800 * 4);
-  EXPECT_EQ(fake_sound.writes[1].byte_count, 4000 * 4);
+  ASSERT_EQ(device.writes.size(), 2u);
+  EXPECT_EQ(device.writes[0].byte_count, 800 * 4);
+  EXPECT_EQ(device.writes[1].byte_count, 4000 * 4);
   // Both land at the frame of the clock: latency past the write cursor.
-  EXPECT_EQ(fake_sound.writes[0].byte_offset, (300 + kLatency) * 4);
-  EXPECT_EQ(fake_sound.writes[1].byte_offset, (300 + kLatency) * 4);
-  fake_sound.writes.clear();
+  EXPECT_EQ(device.writes[0].byte_offset, (300 + kLatency) * 4);
+  EXPECT_EQ(device.writes[1].byte_offset, (300 + kLatency) * 4);
+  device.writes.clear();
   audio_update(1200);
-  ASSERT_EQ(fake_sound.writes.size(), 1u);
-  EXPECT_EQ(fake_sound.writes[0].byte_count, 1200 * 4);
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0].byte_count, 1200 * 4);
 }
 
 TEST_F(OutputTest, NoCursorMovementRewritesTheSameRegionWithNewVoices) {
   auto dc = make_dc_stereo(20000, 1000, -500);
-  fake_sound_advance(735);
+  headless_sound_consume(735);
   uint32_t clock = audio_update(4000);
   int region = 300 + 735 + kLatency;
-  EXPECT_EQ(fake_sound_left(region), 0);
+  EXPECT_EQ(device_left(region), 0);
   voice_schedule({.data = dc.data(), .data_frames = 20000, .data_persistent = 1,
                   .start_time = clock, .duration = 20000});
-  fake_sound.writes.clear();
+  device.writes.clear();
   EXPECT_EQ(audio_update(4000), clock);
-  ASSERT_EQ(fake_sound.writes.size(), 2u);
-  EXPECT_EQ(fake_sound.writes[1].byte_offset, region * 4);
+  ASSERT_EQ(device.writes.size(), 2u);
+  EXPECT_EQ(device.writes[1].byte_offset, region * 4);
   // The voice scheduled at the clock is heard right at the clock's frame.
-  EXPECT_EQ(fake_sound_left(region), 1000);
-  EXPECT_EQ(fake_sound_right(region), -500);
-  EXPECT_EQ(fake_sound_left(region + 3999), 1000);
-  EXPECT_EQ(fake_sound_left(region - 1), 0);
+  EXPECT_EQ(device_left(region), 1000);
+  EXPECT_EQ(device_right(region), -500);
+  EXPECT_EQ(device_left(region + 3999), 1000);
+  EXPECT_EQ(device_left(region - 1), 0);
 }
 
 TEST_F(OutputTest, VoiceScheduledAtTheClockIsHeardAtTheNextUpdate) {
   auto ramp = make_ramp_stereo(30000);
   audio_update(4000);
-  fake_sound_advance(735);
+  headless_sound_consume(735);
   uint32_t clock = audio_update(4000);
   // Already inside the mixed part of the ring: mixed in at once.
   voice_schedule({.data = ramp.data(), .data_frames = 30000, .data_persistent = 1,
@@ -102,25 +101,25 @@ TEST_F(OutputTest, VoiceScheduledAtTheClockIsHeardAtTheNextUpdate) {
   EXPECT_EQ(ring_left_at(clock), 0);
   EXPECT_EQ(ring_left_at(clock + 5), 5);
   EXPECT_EQ(ring_right_at(clock + 3000), -3000);
-  fake_sound_advance(735);
+  headless_sound_consume(735);
   uint32_t next = audio_update(4000);
   int at = 300 + 2 * 735 + kLatency;  // the frame of `next` in the device buffer
-  EXPECT_EQ(fake_sound_left(at), (int16_t)(next - clock));
-  EXPECT_EQ(fake_sound_left(at + 100), (int16_t)(next - clock + 100));
+  EXPECT_EQ(device_left(at), (int16_t)(next - clock));
+  EXPECT_EQ(device_left(at + 100), (int16_t)(next - clock + 100));
 }
 
 TEST_F(OutputTest, VoiceStartedBeforeNowIsHeardOnlyFromNow) {
   auto ramp = make_ramp_stereo(30000);
-  fake_sound_advance(5000);
+  headless_sound_consume(5000);
   uint32_t clock = audio_update(4000);
   voice_schedule({.data = ramp.data(), .data_frames = 30000, .data_persistent = 1,
                   .start_time = clock - 1000, .duration = 30000});
-  fake_sound.writes.clear();
+  device.writes.clear();
   audio_update(4000);
   int at = 300 + 5000 + kLatency;
-  EXPECT_EQ(fake_sound_left(at), 1000);  // the first thousand frames are lost
-  EXPECT_EQ(fake_sound_left(at + 1), 1001);
-  EXPECT_EQ(fake_sound_left(at - 1), 0);
+  EXPECT_EQ(device_left(at), 1000);  // the first thousand frames are lost
+  EXPECT_EQ(device_left(at + 1), 1001);
+  EXPECT_EQ(device_left(at - 1), 0);
 }
 
 TEST_F(OutputTest, WriteCursorMovingDuringMixingDropsTheFramesItPassed) {
@@ -128,38 +127,38 @@ TEST_F(OutputTest, WriteCursorMovingDuringMixingDropsTheFramesItPassed) {
   uint32_t clock = audio_update(4000);
   voice_schedule({.data = ramp.data(), .data_frames = 30000, .data_persistent = 1,
                   .start_time = clock, .duration = 30000});
-  fake_sound.writes.clear();
-  // First query sees the cursors where they are; the second 100 frames on.
-  fake_sound.script.push_back({0, 300 * 4});
-  fake_sound.script.push_back({100 * 4, 400 * 4});
+  device.writes.clear();
+  // The device plays 100 frames after each query, so the second query of
+  // the pass sees both cursors 100 frames on.
+  device.frames_per_query = 100;
   EXPECT_EQ(audio_write_ahead(4000), clock);
-  ASSERT_EQ(fake_sound.writes.size(), 1u);
-  EXPECT_EQ(fake_sound.writes[0].byte_offset, (400 + kLatency) * 4);
-  EXPECT_EQ(fake_sound.writes[0].byte_count, 3900 * 4);
-  EXPECT_EQ(fake_sound_left(400 + kLatency), 100);
-  // The clock catches up on the next pass.
-  EXPECT_EQ(audio_write_ahead(4000), clock + 100);
+  device.frames_per_query = 0;
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0].byte_offset, (400 + kLatency) * 4);
+  EXPECT_EQ(device.writes[0].byte_count, 3900 * 4);
+  EXPECT_EQ(device_left(400 + kLatency), 100);
+  // The clock catches up on the next pass, with the last query's 100 too.
+  EXPECT_EQ(audio_write_ahead(4000), clock + 200);
 
   // A cursor that passes the whole block: nothing is written.
-  fake_sound.writes.clear();
-  fake_sound.script.push_back({100 * 4, 400 * 4});
-  fake_sound.script.push_back({5000 * 4, 5300 * 4});
+  device.writes.clear();
+  device.frames_per_query = 4900;
   audio_write_ahead(4000);
-  EXPECT_TRUE(fake_sound.writes.empty());
+  EXPECT_TRUE(device.writes.empty());
 }
 
 TEST_F(OutputTest, NothingIsWrittenWhenThePlayCursorIsWithinTheLatency) {
   set_cursors(300 + kLatency, 300);
   EXPECT_EQ(audio_update(4000), 0u);
-  EXPECT_TRUE(fake_sound.writes.empty());
+  EXPECT_TRUE(device.writes.empty());
   set_cursors(900 + kLatency, 900);
   EXPECT_EQ(audio_update(4000), 600u);  // the clock still moves
-  EXPECT_TRUE(fake_sound.writes.empty());
+  EXPECT_TRUE(device.writes.empty());
   // One frame more room than the latency gives exactly one frame.
   set_cursors(901 + kLatency, 900);
   audio_write_ahead(4000);
-  ASSERT_EQ(fake_sound.writes.size(), 1u);
-  EXPECT_EQ(fake_sound.writes[0].byte_count, 4);
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0].byte_count, 4);
 }
 
 TEST_F(OutputTest, WritesThatCrossTheBufferEndWrapToTheStart) {
@@ -169,22 +168,22 @@ TEST_F(OutputTest, WritesThatCrossTheBufferEndWrapToTheStart) {
   int write = kBufferFrames - kLatency - 100;
   set_cursors(write - 300, write);
   uint32_t clock = audio_write_ahead(4000);
-  ASSERT_EQ(fake_sound.writes.size(), 1u);
-  EXPECT_EQ(fake_sound.writes[0].byte_offset, (kBufferFrames - 100) * 4);
-  EXPECT_EQ(fake_sound_left(kBufferFrames - 1), (int16_t)(clock + 99));
-  EXPECT_EQ(fake_sound_left(0), (int16_t)(clock + 100));
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0].byte_offset, (kBufferFrames - 100) * 4);
+  EXPECT_EQ(device_left(kBufferFrames - 1), (int16_t)(clock + 99));
+  EXPECT_EQ(device_left(0), (int16_t)(clock + 100));
   // W2 + latency exactly at the buffer end goes to position 0.
-  fake_sound.writes.clear();
+  device.writes.clear();
   set_cursors(kBufferFrames - kLatency - 300, kBufferFrames - kLatency);
   audio_write_ahead(4000);
-  ASSERT_EQ(fake_sound.writes.size(), 1u);
-  EXPECT_EQ(fake_sound.writes[0].byte_offset, 0);
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0].byte_offset, 0);
 }
 
 TEST_F(OutputTest, FailedCursorQueryWorksWithZeroes) {
-  fake_sound_advance(1000);
+  headless_sound_consume(1000);
   audio_update(4000);
-  fake_sound.fail_cursors = 1;
+  device.sound_cursors_fail = 1;
   // Both cursors read 0: the write cursor appears to have moved to 0.
   uint32_t clock = audio_update(4000);
   EXPECT_EQ(clock, 1000u + (uint32_t)(kBufferFrames - 1300));
@@ -256,7 +255,7 @@ TEST_F(OutputTest, RingContentMatchesTheVoicesThroughRandomOperations) {
         break;
       }
       case 1:
-        fake_sound_advance((int)next(1500));
+        headless_sound_consume((int)next(1500));
         clock = audio_update(4000);
         break;
       default:
@@ -326,23 +325,23 @@ void* failing_allocate(size_t bytes) {
 TEST(OutputInit, FailedAllocationOrDeviceLeavesNothingOpen) {
   close_output();
   for (int fail_at = 0; fail_at < 3; ++fail_at) {  // float ring, 16-bit ring, staging
-    fake_sound_reset();
+    reset_device();
     allocations_before_failure = fail_at;
     audio_allocate = failing_allocate;
     EXPECT_EQ(audio_init(8000, 0.03f, 264600), 0) << fail_at;
     audio_allocate = malloc;
-    EXPECT_EQ(fake_sound.open, 0) << fail_at;
+    EXPECT_EQ(device.sound_open, 0) << fail_at;
     EXPECT_EQ(audio_output.open, 0);
     EXPECT_EQ(audio_update(4000), 0u);  // harmless on a closed output
   }
-  fake_sound_reset();
-  fake_sound.fail_open = 1;
+  reset_device();
+  device.sound_open_fails = 1;
   EXPECT_EQ(audio_init(8000, 0.03f, 264600), 0);
   EXPECT_EQ(mix_ring.ring_frames, 0);
-  fake_sound.fail_open = 0;
+  device.sound_open_fails = 0;
   EXPECT_EQ(audio_init(8000, 0.03f, 264600), 1);
   audio_shutdown();
-  EXPECT_EQ(fake_sound.open, 0);
+  EXPECT_EQ(device.sound_open, 0);
   EXPECT_EQ(audio_clock(), 0u);
 }
 

@@ -12,7 +12,6 @@
 #include "audio/ring.h"
 #include "audio/voice.h"
 #include "audio_test_util.h"
-#include "fake_sound_device.h"
 
 namespace {
 
@@ -225,7 +224,7 @@ TEST_F(VoiceTest, ReleaseRemovesVoicesThatWouldStartAfterTheFadeAndRewindsTheRin
 
 TEST_F(VoiceTest, ReleaseStartZeroMeansNow) {
   auto dc = make_dc_stereo(100000, 100, 100);
-  fake_sound_advance(5000);
+  headless_sound_consume(5000);
   uint32_t clock = audio_update(4000);
   voice_schedule({.data = dc.data(), .data_frames = 100000, .data_persistent = 1,
                   .start_time = clock, .duration = 100000, .key = 6});

@@ -13,7 +13,7 @@
 
 #include "core/archive.h"
 #include "core/game_state.h"
-#include "fake_platform.h"
+#include "common/test_platform.h"
 #include "pack/archive_write.h"
 
 namespace fs = std::filesystem;
@@ -49,7 +49,7 @@ void put_u32le(std::vector<uint8_t>* v, size_t at, uint32_t x) {
 class ArchiveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    fake_platform_reset();
+    test_platform_reset();
     archive_close_all();
     g_game.cheats_enabled = 0;
     char tmpl[] = "/tmp/vantrel_archive_XXXXXX";

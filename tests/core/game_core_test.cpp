@@ -1,7 +1,7 @@
 // Start-up, game states, the frame driver and rooms, run on a small archive of
 // synthetic PNG images through the real decoder, simulation and renderer.
-// Only the platform is faked (fake_platform.cpp): the store, the message box,
-// quit and exit are observed there.
+// The platform is the headless backend (common/test_platform.h): the store,
+// the message box, quit and exit are observed there.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdio.h>
@@ -21,7 +21,7 @@
 #include "core/noise_tables.h"
 #include "core/save.h"
 #include "core/tables.h"
-#include "fake_platform.h"
+#include "common/test_platform.h"
 #include "game/frame.h"
 #include "game/game.h"
 #include "game/keys.h"
@@ -87,10 +87,7 @@ std::string read_text(const fs::path& path) {
   return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<uint8_t>* stored_save() {
-  auto it = g_fake.store.find(fake_store_name(SAVE_STORE_KEY, SAVE_STORE_VALUE));
-  return it == g_fake.store.end() ? nullptr : &it->second;
-}
+std::vector<uint8_t> stored_save() { return test_stored(SAVE_STORE_KEY, SAVE_STORE_VALUE); }
 
 SaveRecord valid_record(int room, int x, int y, int airborne, int fall) {
   SaveRecord r = {{(uint32_t)room, (uint32_t)x, (uint32_t)y, (uint32_t)airborne, (uint32_t)fall, 0}};
@@ -113,14 +110,14 @@ class GameCore : public ::testing::Test {
     g_old_cwd = fs::current_path();
     ASSERT_EQ(1, archive_write_file((g_dir / "packed.dat").c_str(), game_files(DataSet())));
     fs::current_path(g_dir);
-    fake_platform_reset();
+    test_platform_reset();
     random_reset();
     archive_close_all();
     g_game.sound_enabled = 0;
     g_game.cheats_enabled = 0;
     try {
       startup(nullptr);
-    } catch (const FakeExit& e) {
+    } catch (const TestExit& e) {
       FAIL() << "start-up exited with " << e.code;
     }
   }
@@ -130,7 +127,7 @@ class GameCore : public ::testing::Test {
   }
 
   void SetUp() override {
-    fake_platform_reset();
+    test_platform_reset();
     g_game.cheats_enabled = 0;
     g_game.start_room_25 = 0;
     g_game.fly_mode = 0;
@@ -249,7 +246,7 @@ TEST_F(GameCore, ClassesComeFromExactKeyColours) {
   bitmap_free(mask);
   bitmap_free(avatar);
   EXPECT_EQ(bitmap_load("nothing.png"), nullptr);
-  EXPECT_TRUE(g_fake.messages.empty());
+  EXPECT_TRUE(g_test_platform.messages.empty());
 }
 
 // Regression: a missing avatar or title image used to crash later on their
@@ -272,20 +269,19 @@ TEST_F(GameCore, StartupWithoutRequiredDataEndsWithMessage) {
     if (c.archive) {
       ASSERT_EQ(1, archive_write_file((sub / "packed.dat").c_str(), game_files(c.set)));
     }
-    fake_platform_reset();
+    test_platform_reset();
     archive_close_all();
     SaveRecord r = valid_record(2, 10, 20, 0, 0);
-    g_fake.store[fake_store_name(SAVE_STORE_KEY, SAVE_STORE_VALUE)] =
-        std::vector<uint8_t>((uint8_t*)&r, (uint8_t*)&r + 24);
+    ASSERT_EQ(1, platform_store_write(SAVE_STORE_KEY, SAVE_STORE_VALUE, &r, 24));
     int code = -1;
     try {
       startup((sub / "not-an-archive").c_str());
-    } catch (const FakeExit& e) {
+    } catch (const TestExit& e) {
       code = e.code;
     }
     EXPECT_EQ(code, 0) << c.what;
-    ASSERT_EQ(g_fake.messages.size(), 1u) << c.what;
-    EXPECT_EQ(g_fake.messages[0], "ERROR: Couldn't find data file") << c.what;
+    ASSERT_EQ(g_test_platform.messages.size(), 1u) << c.what;
+    EXPECT_EQ(g_test_platform.messages[0], "ERROR: Couldn't find data file") << c.what;
     EXPECT_EQ(g_game.game_state, 2) << "a valid save opens the menu";
   }
   // Put the suite's data back.
@@ -320,9 +316,10 @@ TEST_F(GameCore, TitleStartsNewGameOnAnyKeyButEsc) {
   g_game.game_state = 1;
   on_key_down(KEY_CODE_ESCAPE);
   EXPECT_EQ(g_game.game_state, 1);
-  EXPECT_EQ(g_fake.quit_posted, 1);
-  EXPECT_EQ(g_fake.quit_code, 0);
-  EXPECT_TRUE(g_fake.store.empty()) << "starting a game writes no save";
+  int quit_code = -1;
+  EXPECT_EQ(test_quits_posted(&quit_code), 1);
+  EXPECT_EQ(quit_code, 0);
+  EXPECT_TRUE(stored_save().empty()) << "starting a game writes no save";
 }
 
 TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
@@ -365,7 +362,7 @@ TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
   EXPECT_EQ(g_game.key_held[0], 0);
 
   // Esc, then new game: room 1, and the stored save is left alone.
-  g_fake.store.clear();
+  test_platform_reset();
   on_key_down(KEY_CODE_ESCAPE);
   on_key_down(KEY_DOWN);
   on_key_down(KEY_CODE_SPACE);
@@ -374,7 +371,7 @@ TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
   EXPECT_EQ(g_game.avatar_x, 350);
   EXPECT_EQ(g_game.paused, 0.0f);
   EXPECT_EQ(g_game.respawn_timer, 0.0f);
-  EXPECT_TRUE(g_fake.store.empty());
+  EXPECT_TRUE(stored_save().empty());
 
   // With "+25" a new game starts in room 25.
   g_game.start_room_25 = 25;
@@ -408,8 +405,9 @@ TEST_F(GameCore, ContinueWithoutValidSaveStartsNewGame) {
 TEST_F(GameCore, EscInMenuQuits) {
   g_game.game_state = 3;
   on_key_down(KEY_CODE_ESCAPE);
-  EXPECT_EQ(g_fake.quit_posted, 1);
-  EXPECT_EQ(g_fake.quit_code, 0);
+  int quit_code = -1;
+  EXPECT_EQ(test_quits_posted(&quit_code), 1);
+  EXPECT_EQ(quit_code, 0);
   EXPECT_EQ(g_game.game_state, 3);
 }
 
@@ -490,7 +488,7 @@ TEST_F(GameCore, FrameTimeIsClampedAndRunsThreeOrFourTicks) {
   EXPECT_EQ(g_game.avatar_x, 306) << "0.2 s counts as 0.05 s: three ticks";
   EXPECT_FLOAT_EQ(g_game.play_time - play_time, 0.05f);
   EXPECT_LT(g_game.tick_accumulator, 1e-6f);
-  EXPECT_EQ(g_fake.presents, 1);
+  EXPECT_EQ(headless_machine()->presents, 1);
 
   g_game.tick_accumulator = 1.0f / 60.0f;  // a whole tick carried
   run_frame(0.2f, 0);
@@ -508,7 +506,7 @@ TEST_F(GameCore, InactiveFramesDoNothing) {
   run_frame(0.05f, 1);
   EXPECT_EQ(g_game.avatar_x, 300);
   EXPECT_EQ(g_game.frame_counter, counter);
-  EXPECT_EQ(g_fake.presents, 0);
+  EXPECT_EQ(headless_machine()->presents, 0);
 }
 
 TEST_F(GameCore, PauseFreezesPlayAndBlinksTheNoise) {
@@ -528,7 +526,7 @@ TEST_F(GameCore, PauseFreezesPlayAndBlinksTheNoise) {
   EXPECT_EQ(g_game.pause_blink, 0.0f);
   EXPECT_EQ(g_game.avatar_x, 300);
   EXPECT_EQ(g_game.play_time, play_time);
-  EXPECT_EQ(g_fake.presents, 6);
+  EXPECT_EQ(headless_machine()->presents, 6);
 }
 
 TEST_F(GameCore, TitleFadeReaches255OnFrame255ThenShuffles) {
@@ -567,7 +565,7 @@ TEST_F(GameCore, TitleFadeReaches255OnFrame255ThenShuffles) {
   // The menu states render their own pictures without trouble.
   g_game.game_state = 3;
   run_frame(1.0f / 60.0f, 0);
-  EXPECT_EQ(g_fake.presents, 255 + 50 + 5);
+  EXPECT_EQ(headless_machine()->presents, 255 + 50 + 5);
 }
 
 TEST_F(GameCore, PaletteShuffleScheduleOfTheLastRooms) {
@@ -662,7 +660,7 @@ TEST_F(GameCore, LeavingRightWrapsIntoNextRoomAndSaves) {
   enter_play(1, 771, 300);
   run_frame(1.0f / 60.0f, 0);
   EXPECT_EQ(g_game.room_number, 1) << "771 is not yet 2 pixels past the edge";
-  EXPECT_TRUE(g_fake.store.empty());
+  EXPECT_TRUE(stored_save().empty());
 
   g_game.avatar_x = 772;
   run_frame(1.0f / 60.0f, 0);
@@ -671,10 +669,10 @@ TEST_F(GameCore, LeavingRightWrapsIntoNextRoomAndSaves) {
   EXPECT_EQ(g_game.checkpoint.avatar_x, -28);
   EXPECT_EQ(g_game.checkpoint.avatar_y, 300);
   EXPECT_EQ(g_game.room->pixels[0], 3) << "room 2's image is loaded";
-  std::vector<uint8_t>* v = stored_save();
-  ASSERT_TRUE(v);
+  std::vector<uint8_t> v = stored_save();
+  ASSERT_EQ(v.size(), 24u);
   SaveRecord r;
-  memcpy(&r, v->data(), 24);
+  memcpy(&r, v.data(), 24);
   EXPECT_EQ(1, save_is_valid(&r));
   EXPECT_EQ(r.words[0], 2u);
   EXPECT_EQ((int32_t)r.words[1], -28);
@@ -692,17 +690,16 @@ TEST_F(GameCore, LeavingRightWrapsIntoNextRoomAndSaves) {
 
 TEST_F(GameCore, LeavingTheLastRoomErasesSaveAndExitsZero) {
   enter_play(3, 772, 300);
-  g_fake.store[fake_store_name(SAVE_STORE_KEY, SAVE_STORE_VALUE)] = std::vector<uint8_t>(24, 0x55);
+  const std::vector<uint8_t> old(24, 0x55);
+  ASSERT_EQ(1, platform_store_write(SAVE_STORE_KEY, SAVE_STORE_VALUE, old.data(), 24));
   int code = -1;
   try {
     run_frame(1.0f / 60.0f, 0);
-  } catch (const FakeExit& e) {
+  } catch (const TestExit& e) {
     code = e.code;
   }
   EXPECT_EQ(code, 0);
-  std::vector<uint8_t>* v = stored_save();
-  ASSERT_TRUE(v);
-  EXPECT_EQ(*v, std::vector<uint8_t>(24, 0));
+  EXPECT_EQ(stored_save(), std::vector<uint8_t>(24, 0));
   g_game.save = valid_record(1, 1, 1, 0, 0);
   save_read();
   EXPECT_EQ(0, save_is_valid(&g_game.save)) << "the next start shows the title";

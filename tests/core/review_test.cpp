@@ -16,7 +16,7 @@
 #include "core/game_state.h"
 #include "core/noise_tables.h"
 #include "core/save.h"
-#include "fake_platform.h"
+#include "common/test_platform.h"
 #include "game/frame.h"
 #include "game/room.h"
 #include "pack/archive_write.h"
@@ -76,7 +76,7 @@ TEST(RoomChange, UndecodableNextRoomIsBrokenDataNotTheEndOfTheGame) {
                                   {{"r02.png", std::vector<uint8_t>(junk.begin(), junk.end())}}));
   archive_close_all();
   ASSERT_EQ(1, archive_open(archive.c_str()));
-  fake_platform_reset();
+  test_platform_reset();
   g_game.sound_enabled = 0;
   g_game.cheats_enabled = 0;
   g_game.room_number = 1;
@@ -85,32 +85,33 @@ TEST(RoomChange, UndecodableNextRoomIsBrokenDataNotTheEndOfTheGame) {
   save_capture();
   SaveRecord saved = g_game.save;
   save_write();
-  const std::vector<uint8_t> stored = g_fake.store.begin()->second;
+  const std::vector<uint8_t> stored = test_stored(SAVE_STORE_KEY, SAVE_STORE_VALUE);
+  ASSERT_EQ(stored.size(), 24u);
 
   int code = -1;
   try {
     room_change(+1);
-  } catch (const FakeExit& e) {
+  } catch (const TestExit& e) {
     code = e.code;
   }
   EXPECT_EQ(code, 0);
-  ASSERT_EQ(g_fake.messages.size(), 1u);
-  EXPECT_EQ(g_fake.messages[0], "ERROR: Couldn't find data file");
-  EXPECT_EQ(g_fake.store.begin()->second, stored) << "the save is kept";
+  ASSERT_EQ(g_test_platform.messages.size(), 1u);
+  EXPECT_EQ(g_test_platform.messages[0], "ERROR: Couldn't find data file");
+  EXPECT_EQ(test_stored(SAVE_STORE_KEY, SAVE_STORE_VALUE), stored) << "the save is kept";
   EXPECT_EQ(0, memcmp(&g_game.save, &saved, sizeof saved));
 
   // Past the last room there is no image at all: that is the end.
-  fake_platform_reset();
+  test_platform_reset();
   g_game.room_number = 2;
   code = -1;
   try {
     room_change(+1);
-  } catch (const FakeExit& e) {
+  } catch (const TestExit& e) {
     code = e.code;
   }
   EXPECT_EQ(code, 0);
-  EXPECT_TRUE(g_fake.messages.empty());
-  EXPECT_EQ(g_fake.store.begin()->second, std::vector<uint8_t>(24, 0));
+  EXPECT_TRUE(g_test_platform.messages.empty());
+  EXPECT_EQ(test_stored(SAVE_STORE_KEY, SAVE_STORE_VALUE), std::vector<uint8_t>(24, 0));
 
   archive_close_all();
   fs::remove_all(tmpl);

@@ -6,7 +6,7 @@
 #include "core/fatal.h"
 #include "core/game_state.h"
 #include "core/save.h"
-#include "fake_platform.h"
+#include "common/test_platform.h"
 
 namespace {
 
@@ -94,13 +94,10 @@ TEST(SaveChecksum, ForgedRecordOutsidePlayIsNotASave) {
 class SaveStore : public ::testing::Test {
  protected:
   void SetUp() override {
-    fake_platform_reset();
+    test_platform_reset();
     memset(&g_game.save, 0, sizeof g_game.save);
   }
-  std::vector<uint8_t>* stored() {
-    auto it = g_fake.store.find(fake_store_name("Software\\Orrinvale\\qorvel", "save"));
-    return it == g_fake.store.end() ? nullptr : &it->second;
-  }
+  std::vector<uint8_t> stored() { return test_stored("Software\\Orrinvale\\qorvel", "save"); }
 };
 
 TEST_F(SaveStore, CaptureWriteReadRoundTripsLittleEndian) {
@@ -112,13 +109,12 @@ TEST_F(SaveStore, CaptureWriteReadRoundTripsLittleEndian) {
   save_capture();
   EXPECT_EQ(g_game.save.words[5], FIXED_CHECKSUM);
   save_write();
-  std::vector<uint8_t>* v = stored();
-  ASSERT_TRUE(v);
-  ASSERT_EQ(v->size(), 24u);
+  std::vector<uint8_t> v = stored();
+  ASSERT_EQ(v.size(), 24u);
   const uint8_t expect_start[8] = {5, 0, 0, 0, 0xE4, 0xFF, 0xFF, 0xFF};
-  EXPECT_EQ(0, memcmp(v->data(), expect_start, 8));
+  EXPECT_EQ(0, memcmp(v.data(), expect_start, 8));
   const uint8_t expect_sum[4] = {0xb4, 0xfa, 0x8f, 0xc2};
-  EXPECT_EQ(0, memcmp(v->data() + 20, expect_sum, 4));
+  EXPECT_EQ(0, memcmp(v.data() + 20, expect_sum, 4));
 
   memset(&g_game.save, 0, sizeof g_game.save);
   save_read();
@@ -130,29 +126,30 @@ TEST_F(SaveStore, MissingOrShortValueLeavesRecordAlone) {
   g_game.save = record_of(9, 1, 2, 0, 0, 3);
   save_read();
   EXPECT_EQ(g_game.save.words[0], 9u);
-  g_fake.store[fake_store_name("Software\\Orrinvale\\qorvel", "save")] = {1, 2, 3};
+  const uint8_t short_value[3] = {1, 2, 3};
+  ASSERT_EQ(1, platform_store_write("Software\\Orrinvale\\qorvel", "save", short_value, 3));
   save_read();
   EXPECT_EQ(g_game.save.words[0], 9u);
   EXPECT_EQ(g_game.save.words[5], 3u);
 }
 
 TEST(Fatal, MessagesShowErrorBoxAndExitZero) {
-  fake_platform_reset();
+  test_platform_reset();
   try {
     fatal_message("Couldn't find data file");
     FAIL() << "fatal_message returned";
-  } catch (const FakeExit& e) {
+  } catch (const TestExit& e) {
     EXPECT_EQ(e.code, 0);
   }
   try {
     out_of_memory();
     FAIL() << "out_of_memory returned";
-  } catch (const FakeExit& e) {
+  } catch (const TestExit& e) {
     EXPECT_EQ(e.code, 0);
   }
-  ASSERT_EQ(g_fake.messages.size(), 2u);
-  EXPECT_EQ(g_fake.messages[0], "ERROR: Couldn't find data file");
-  EXPECT_EQ(g_fake.messages[1], "ERROR: Out of memory");
+  ASSERT_EQ(g_test_platform.messages.size(), 2u);
+  EXPECT_EQ(g_test_platform.messages[0], "ERROR: Couldn't find data file");
+  EXPECT_EQ(g_test_platform.messages[1], "ERROR: Out of memory");
 }
 
 }  // namespace

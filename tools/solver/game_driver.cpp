@@ -1,4 +1,7 @@
-// The game driven as the headless runner drives it. State images hold
+// The game driven as the headless runner drives it, on the same headless
+// backend: the clock moves only when the game sleeps, no event is queued (keys
+// go straight to the shell's router between frames, as the runner's pump
+// hands them on) and the sound stays off. State images hold
 // GameState and the random generators' bytes: everything else the game keeps
 // either stays fixed inside a room (rooms, masks, tables) or is rebuilt every
 // frame from GameState (the work bitmap, the figure, the noise colour cache).
@@ -8,13 +11,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <filesystem>
+
 #include "core/game_state.h"
 #include "game/capture.h"
 #include "game/game.h"
+#include "platform/headless/headless.h"
+#include "platform/posix/store.h"
 #include "platform/shell.h"
 #include "sim/avatar.h"
-
-// Bounds of the program's own static data, from the C runtime and the linker.
 
 namespace {
 
@@ -31,6 +36,24 @@ const KeyInfo KEYS[3] = {
     {DRIVE_JUMP, AVATAR_KEY_JUMP, PLATFORM_VK_SPACE},
 };
 
+// A save folder of the solver's own, empty at the start so that every run
+// opens on the title screen as the route test's runner does; removed at exit.
+char g_save_dir[] = "/tmp/vantrel_solver_XXXXXX";
+
+void remove_save_dir(void) {
+  std::error_code ignored;
+  std::filesystem::remove_all(g_save_dir, ignored);
+}
+
+// Reached only by walking out of the row of rooms or by a fatal message; the
+// solver never runs the frame that leaves the last room, so either is an
+// error here.
+void refuse_exit(int exit_code) {
+  fprintf(stderr, "vantrel-solver: the game ended the process (code %d)\n", exit_code);
+  fflush(nullptr);
+  exit(exit_code == 0 ? 1 : exit_code);
+}
+
 void send_key(Driver* d, int bit, int virtual_key, int down) {
   PlatformEvent event = {};
   event.type = down ? PLATFORM_EVENT_KEY_DOWN : PLATFORM_EVENT_KEY_UP;
@@ -43,6 +66,13 @@ void send_key(Driver* d, int bit, int virtual_key, int down) {
 
 int driver_start(Driver* d, const char* game_line) {
   d->frame = 0;
+  if (!mkdtemp(g_save_dir)) {
+    fprintf(stderr, "vantrel-solver: cannot make a save folder in /tmp\n");
+    return 0;
+  }
+  atexit(remove_save_dir);
+  store_set_base_dir(g_save_dir);
+  headless_machine()->on_exit = refuse_exit;
   ShellLoop loop = {};
   char line[512];
   snprintf(line, sizeof line, "%s", game_line);

@@ -50,12 +50,57 @@ int script_parse_bytes(const char* bytes, int length, std::vector<ScriptEvent>* 
 int script_key_code(const char* name);
 
 // ---- the headless backend's controls (headless/backend.cpp) ----
+// The backend is the one machine of the runner, the in-process tests, the
+// fuzzers and the solver. HeadlessMachine holds what they may set and read
+// back; the runner leaves it as headless_reset makes it: a window that always
+// opens but no display service (so windowed, no vsync) at 60 Hz, and a sound
+// device that plays only as far as headless_sound_consume says.
+struct HeadlessWrite {
+  int byte_offset, byte_count;
+};
+
+struct HeadlessMachine {
+  // Window and display.
+  int window_fails;            // platform_window_create refuses
+  int display_service;         // platform_display_open succeeds, and full screen and vsync with it
+  int fullscreen_fails;        // the service is there but full screen is refused
+  int vsync_lost;              // presents stop waiting for the display
+  int present_fails;           // full-screen presents fail
+  int refresh_hz = 60;
+  int windows;                 // windows alive
+  long presents;
+  int sleeps;                  // platform_sleep_ms calls on the frame thread
+  // Sound device. The buffer outlives a close until the next open, so what
+  // was played can still be read.
+  int sound_open;
+  int sound_rate;
+  std::vector<int16_t> sound;  // the looping buffer, stereo frames
+  int sound_play;              // play cursor, frames
+  int sound_lead = 1024;       // the write cursor's lead, as a device's own buffer
+  int sound_open_fails;
+  int sound_cursors_fail;      // the query fails (both cursors read 0)
+  int frames_per_sleep_ms;     // the device plays on while the game sleeps
+  int frames_per_query;        // ... and between two cursor queries, while it mixes
+  int log_writes;              // every write is appended to `writes`
+  std::vector<HeadlessWrite> writes;
+  // The ends of the process: when set, a message box goes to on_message
+  // instead of stderr, and platform_exit calls on_exit first (which may leave
+  // by throwing; when it returns the process ends as in the runner).
+  void (*on_message)(const char* caption, const char* text);
+  void (*on_exit)(int exit_code);
+};
+
+HeadlessMachine* headless_machine(void);
+// The runner's machine again, with no events waiting, the clock at 0 and
+// nothing presented.
+void headless_reset(void);
 void headless_set_time(double seconds);
 void headless_push_event(int type, int key);
 // The image of the last present, or null when nothing was presented yet.
 const uint32_t* headless_last_image(int* width_out, int* height_out, int* row_length_out);
 // Plays frame_count frames of the emulated sound buffer, appending them to
-// the WAV output when one is open (silence while the sound is closed).
+// the WAV output when one is open (silence while the sound is closed); the
+// play cursor moves on.
 void headless_sound_consume(int frame_count);
 
 // ---- outputs (headless/output.cpp) ----
