@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "asset_source.h"
+#include "assets/asset_source.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include <string>
 
-#include "layout.h"
-#include "score.h"
+#include "music/layout.h"
+#include "music/score.h"
 
 namespace {
 

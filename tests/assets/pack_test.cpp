@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "asset_build.h"
-#include "asset_pack.h"
-#include "asset_preview.h"
-#include "asset_source.h"
+#include "assets/asset_build.h"
+#include "assets/asset_pack.h"
+#include "assets/asset_preview.h"
+#include "assets/asset_source.h"
 #include "common/test_files.h"
 #include "common/test_run.h"
 #include "core/bitmap.h"

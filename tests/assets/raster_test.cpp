@@ -5,8 +5,8 @@
 
 #include <math.h>
 
-#include "asset_font.h"
-#include "asset_raster.h"
+#include "assets/asset_font.h"
+#include "assets/asset_raster.h"
 
 namespace {
 

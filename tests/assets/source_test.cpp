@@ -7,7 +7,7 @@
 #include <stdlib.h>
 #include <string>
 
-#include "asset_source.h"
+#include "assets/asset_source.h"
 #include "common/test_files.h"
 
 namespace {

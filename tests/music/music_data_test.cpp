@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis.h"
 #include "audio/music.h"
 #include "common/test_files.h"
-#include "layout.h"
-#include "render.h"
-#include "score.h"
+#include "music/analysis.h"
+#include "music/layout.h"
+#include "music/render.h"
+#include "music/score.h"
 #include "vorbis/vorbis.h"
 
 // playlists.cpp is compiled in for its tables; room selection reports here.

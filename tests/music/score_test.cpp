@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "score.h"
+#include "music/score.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cmath>
 #include <vector>
 
-#include "analysis.h"
-#include "render.h"
-#include "score.h"
-#include "synth.h"
+#include "music/analysis.h"
+#include "music/render.h"
+#include "music/score.h"
+#include "music/synth.h"
 
 namespace {
 

@@ -2,14 +2,14 @@
 // rendered and every problem reported before giving up; the archive is
 // written to a temporary name and renamed, so a failed run never leaves a
 // truncated packed.dat behind for the game to open.
-#include "asset_build.h"
+#include "assets/asset_build.h"
 
 #include <stdio.h>
 
 #include <map>
 
-#include "asset_pack.h"
-#include "asset_source.h"
+#include "assets/asset_pack.h"
+#include "assets/asset_source.h"
 #include "pack/archive_write.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "asset_raster.h"
+#include "assets/asset_raster.h"
 
 struct AssetBuildOptions {
   std::string assets_dir;  // searched recursively for *.img

@@ -3,7 +3,7 @@
 // downward from the capital top (0) to the baseline (6); descenders reach 8.
 // A polyline of one point is a dot. Letters are spaced by one unit plus half
 // a stroke, enough that thick strokes of neighbours never merge.
-#include "asset_font.h"
+#include "assets/asset_font.h"
 
 #include <ctype.h>
 #include <stdlib.h>

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "asset_raster.h"
+#include "assets/asset_raster.h"
 
 struct AssetTextStyle {
   double height = 0;   // capital height in pixels, ink included

@@ -2,7 +2,7 @@
 // RGB with the exact key colours (the loader matches R, G, B exactly), and
 // sorting by rank keeps the archive in the shipped order whatever subset of
 // the entries exists yet.
-#include "asset_pack.h"
+#include "assets/asset_pack.h"
 
 #include <ctype.h>
 #include <stdio.h>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "asset_raster.h"
+#include "assets/asset_raster.h"
 #include "pack/archive_write.h"
 
 // The 71 entry names in the order the shipped archive lists them.

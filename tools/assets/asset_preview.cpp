@@ -5,7 +5,7 @@
 // pixel, the shift within +-2 px that maps a 7 x 3 window of same-parity rows
 // from one frame onto the next (parity apart, because class 10 moves its odd
 // and even rows in opposite directions).
-#include "asset_preview.h"
+#include "assets/asset_preview.h"
 
 #include <math.h>
 #include <stdio.h>
@@ -14,7 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "asset_font.h"
+#include "assets/asset_font.h"
 #include "common/png_write.h"
 #include "core/bitmap.h"
 #include "core/game_state.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "asset_raster.h"
+#include "assets/asset_raster.h"
 
 // Writes keys_*.png, noise_*.png and motion_*.png sheets (sprites, titles,
 // rooms) and full-size noise/ and motion/ images per entry into dir, which is

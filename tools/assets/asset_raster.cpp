@@ -1,7 +1,7 @@
 // Scan conversion for the image sources. Shapes are small and few (a room has
 // a few hundred), so each one walks its clipped bounding box and tests pixel
 // centres directly; only polygons use a scanline crossing list.
-#include "asset_raster.h"
+#include "assets/asset_raster.h"
 
 #include <math.h>
 

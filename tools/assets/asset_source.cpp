@@ -2,7 +2,7 @@
 // words (a double-quoted string is one word, '#' opening a word starts a
 // comment) and dispatched through a table of statements. Character grids
 // switch to raw rows until `end`, because '#' and spaces are cells there.
-#include "asset_source.h"
+#include "assets/asset_source.h"
 
 #include <ctype.h>
 #include <math.h>
@@ -13,7 +13,7 @@
 #include <sstream>
 #include <vector>
 
-#include "asset_font.h"
+#include "assets/asset_font.h"
 
 namespace {
 

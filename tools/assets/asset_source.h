@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "asset_raster.h"
+#include "assets/asset_raster.h"
 
 struct AssetSourceInfo {
   int image_line = 0;  // line of the `image` statement (for later checks)

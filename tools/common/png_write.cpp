@@ -1,7 +1,7 @@
 // The tools' PNG files: the game's own writer, with zlib's compression at its
 // default level in place of stored blocks, since these files are packed into
 // the game data and kept in build folders.
-#include "png_write.h"
+#include "common/png_write.h"
 
 #include <stdlib.h>
 

@@ -1,7 +1,7 @@
 // K-weighting is the two-stage filter of the broadcast loudness meter: a
 // high shelf (+4 dB above ~1.7 kHz) and a high-pass near 38 Hz, designed here
 // for any sample rate from their analogue prototypes.
-#include "analysis.h"
+#include "music/analysis.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Feeds the encoder in blocks of ENCODE_BLOCK frames and writes pages as they
 // come; a fixed stream serial number keeps the output identical between runs.
-#include "encode.h"
+#include "music/encode.h"
 
 #include <vorbis/vorbisenc.h>
 

@@ -1,6 +1,6 @@
 // Segments are packed back to back with a short gap, so a voice that starts
 // at its first frame and stops after its last never hears a neighbour.
-#include "layout.h"
+#include "music/layout.h"
 
 std::vector<TrackRow> layout_rows(const Score& score) {
   std::vector<TrackRow> rows;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "score.h"
+#include "music/score.h"
 
 const int LAYOUT_FIRST_START = 96;   // silence before the first segment
 const int LAYOUT_GAP = 192;          // silence between segments

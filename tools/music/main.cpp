@@ -11,12 +11,12 @@
 #include <thread>
 #include <vector>
 
-#include "analysis.h"
-#include "encode.h"
-#include "layout.h"
-#include "preview.h"
-#include "render.h"
-#include "score.h"
+#include "music/analysis.h"
+#include "music/encode.h"
+#include "music/layout.h"
+#include "music/preview.h"
+#include "music/render.h"
+#include "music/score.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The scheduling mirrors the game's music step: a segment's voice starts at
 // beat - lead and the next beat is beat + advance; after the last id play
 // resumes at the loop index.
-#include "preview.h"
+#include "music/preview.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "score.h"
+#include "music/score.h"
 
 struct RenderedSegment {
   int id = 0;

@@ -1,14 +1,14 @@
 // Levels are matched after the reverb, on the body of the segment, and the
 // limiter only shaves the rare peaks that stick out after that; a few rounds
 // of measure-and-rescale settle the loudness within a few hundredths of a dB.
-#include "render.h"
+#include "music/render.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "analysis.h"
-#include "reverb.h"
-#include "synth.h"
+#include "music/analysis.h"
+#include "music/reverb.h"
+#include "music/synth.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "score.h"
+#include "music/score.h"
 
 struct RenderStats {
   double loudness = 0.0;      // body loudness after processing (dB)

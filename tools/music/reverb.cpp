@@ -1,7 +1,7 @@
 // Comb and all-pass lengths are the well-known mutually prime set for 44.1 kHz,
 // scaled for other rates; the right channel's lines are a little longer so the
 // two sides decorrelate and the tail sounds wide.
-#include "reverb.h"
+#include "music/reverb.h"
 
 #include <algorithm>
 #include <cmath>

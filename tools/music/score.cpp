@@ -1,7 +1,7 @@
 // Score reader. The format is line based: a keyword, then words; "#" starts a
 // comment; "name=value" words are options. Blocks of notes may be defined once
 // and used in many segments, so shared grooves are written only once.
-#include "score.h"
+#include "music/score.h"
 
 #include <cmath>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Oscillators, filters and envelopes for the six instrument kinds. The inner
 // loops are per sample with coefficient updates every SYNTH_CONTROL frames, which
 // keeps a whole soundtrack well within a few seconds of one core.
-#include "synth.h"
+#include "music/synth.h"
 
 #include <algorithm>
 #include <cmath>

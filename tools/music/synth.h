@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "score.h"
+#include "music/score.h"
 
 struct MixTarget {
   float* left;
