@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "../../tools/decode/decode_image.h"
 #include "common/test_files.h"
+#include "decode/decode_image.h"
 #include "image/image.h"
-#include "png_builder.h"
+#include "image/png_builder.h"
 
 namespace {
 

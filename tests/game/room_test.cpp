@@ -1,64 +1,65 @@
-// Regression tests for faults found in a line-by-line review of the game core
-// (frame driver, rooms, keys, start-up). Each case names what went wrong; the
-// broad behaviour of those modules is covered by game_core_test.cpp.
-#include <gtest/gtest.h>
-#include <limits.h>
-#include <stdlib.h>
-#include <string.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "core/archive.h"
-#include "core/bitmap.h"
-#include "core/game_state.h"
-#include "core/noise_tables.h"
-#include "core/save.h"
-#include "common/test_platform.h"
-#include "game/frame.h"
-#include "game/room.h"
-#include "pack/archive_write.h"
+// Rooms: leaving through either edge, the end of the row, missing and broken
+// room images.
+#include "game_fixture.h"
 
 namespace {
 
-// Room 39 adds 100 to the frame counter on every frame, so it passes 2^31
-// after about four days there. Room 38 used to compute its speed-up in double
-// and convert back, which gave INT_MIN past the top, and room 39's addition
-// overflowed a signed int. The counter only sets the noise phase: it must
-// keep counting modulo 2^32 like any other frame.
-TEST(FrameCounter, WrapsRoundInTheFastRoomsInsteadOfOverflowing) {
-  Bitmap* work = bitmap_new(8, 8);
-  ASSERT_TRUE(work);
-  Bitmap* saved_work = g_game.work_bitmap;
-  g_game.work_bitmap = work;
-  palette_reset();
+TEST_F(GameCore, LeavingRightWrapsIntoNextRoomAndSaves) {
+  enter_play(1, 771, 300);
+  run_frame(1.0f / 60.0f, 0);
+  EXPECT_EQ(g_game.room_number, 1) << "771 is not yet 2 pixels past the edge";
+  EXPECT_TRUE(stored_save().empty());
 
-  g_game.room_number = 38;
-  g_game.avatar_x = 760;  // 100 extra steps
-  g_game.frame_counter = INT_MAX - 10;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, INT_MIN + 89);
+  g_game.avatar_x = 772;
+  run_frame(1.0f / 60.0f, 0);
+  EXPECT_EQ(g_game.room_number, 2);
+  EXPECT_EQ(g_game.avatar_x, -28);
+  EXPECT_EQ(g_game.checkpoint.avatar_x, -28);
+  EXPECT_EQ(g_game.checkpoint.avatar_y, 300);
+  EXPECT_EQ(g_game.room->pixels[0], 3) << "room 2's image is loaded";
+  std::vector<uint8_t> v = stored_save();
+  ASSERT_EQ(v.size(), 24u);
+  SaveRecord r;
+  memcpy(&r, v.data(), 24);
+  EXPECT_EQ(1, save_is_valid(&r));
+  EXPECT_EQ(r.words[0], 2u);
+  EXPECT_EQ((int32_t)r.words[1], -28);
+  EXPECT_EQ((int32_t)r.words[2], 300);
 
-  g_game.room_number = 39;
-  g_game.frame_counter = INT_MAX - 10;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, INT_MIN + 89);
+  // And back out through the left edge: more than 2 pixels beyond it.
+  g_game.avatar_x = -32;
+  run_frame(1.0f / 60.0f, 0);
+  EXPECT_EQ(g_game.room_number, 2);
+  g_game.avatar_x = -33;
+  run_frame(1.0f / 60.0f, 0);
+  EXPECT_EQ(g_game.room_number, 1);
+  EXPECT_EQ(g_game.avatar_x, 767);
+}
 
-  // Below the top nothing changes: trunc(counter + 100 w^2.5) as before,
-  // toward zero also for a counter that has already wrapped.
-  g_game.room_number = 38;
-  g_game.avatar_x = 380;  // 17.68 extra steps
-  g_game.frame_counter = -5;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 12);
-  g_game.frame_counter = -100;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, -82) << "trunc(-82.32) is -82";
+TEST_F(GameCore, LeavingTheLastRoomErasesSaveAndExitsZero) {
+  enter_play(3, 772, 300);
+  const std::vector<uint8_t> old(24, 0x55);
+  ASSERT_EQ(1, platform_store_write(SAVE_STORE_KEY, SAVE_STORE_VALUE, old.data(), 24));
+  int code = -1;
+  try {
+    run_frame(1.0f / 60.0f, 0);
+  } catch (const TestExit& e) {
+    code = e.code;
+  }
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(stored_save(), std::vector<uint8_t>(24, 0));
+  g_game.save = valid_record(1, 1, 1, 0, 0);
+  save_read();
+  EXPECT_EQ(0, save_is_valid(&g_game.save)) << "the next start shows the title";
+  EXPECT_EQ(g_game.room_number, 3);
+}
 
-  g_game.work_bitmap = saved_work;
-  bitmap_free(work);
+TEST_F(GameCore, RoomLoadOfMissingRoomChangesNothing) {
+  enter_play(2, 300, 300);
+  Bitmap* room = g_game.room;
+  EXPECT_EQ(0, room_load(40));
+  EXPECT_EQ(g_game.room, room);
+  EXPECT_EQ(g_game.room_number, 2);
 }
 
 // Regression: a room image that is in the data but does not decode was taken

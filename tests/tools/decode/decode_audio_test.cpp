@@ -8,8 +8,8 @@
 #include <cstring>
 #include <string>
 
-#include "../../tools/decode/decode_audio.h"
 #include "common/test_files.h"
+#include "decode/decode_audio.h"
 #include "reference_codec.h"
 #include "vorbis/vorbis.h"
 

@@ -1,0 +1,189 @@
+// Keys and game states: the title, the menu, play keys and the cheat keys.
+#include "game_fixture.h"
+
+namespace {
+
+TEST_F(GameCore, TitleStartsNewGameOnAnyKeyButEsc) {
+  for (int key : {(int)'A', (int)KEY_DOWN, (int)KEY_UP, (int)KEY_CODE_SPACE}) {
+    g_game.game_state = 1;
+    g_game.game_started = 0;
+    g_game.fade_level = 40;
+    g_game.avatar_x = g_game.avatar_y = 0;
+    g_game.key_held[1] = 1;
+    on_key_down(key);
+    EXPECT_EQ(g_game.game_state, 0) << key;
+    EXPECT_EQ(g_game.room_number, 1);
+    EXPECT_EQ(g_game.avatar_x, 350);
+    EXPECT_EQ(g_game.avatar_y, 50);
+    EXPECT_EQ(g_game.fade_level, 5000);
+    EXPECT_EQ(g_game.game_started, 1);
+    EXPECT_EQ(g_game.key_held[1], 0) << "held flags are cleared when play begins";
+    EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
+    EXPECT_EQ(count_palette(0), 128);
+  }
+  g_game.game_state = 1;
+  on_key_down(KEY_CODE_ESCAPE);
+  EXPECT_EQ(g_game.game_state, 1);
+  int quit_code = -1;
+  EXPECT_EQ(test_quits_posted(&quit_code), 1);
+  EXPECT_EQ(quit_code, 0);
+  EXPECT_TRUE(stored_save().empty()) << "starting a game writes no save";
+}
+
+TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
+  g_game.save = valid_record(2, 123, 300, 1, -40);
+  g_game.game_started = 0;
+  g_game.game_state = 2;
+  on_key_down(KEY_UP);
+  EXPECT_EQ(g_game.game_state, 2);
+  on_key_down(KEY_DOWN);
+  EXPECT_EQ(g_game.game_state, 3);
+  on_key_down(KEY_DOWN);  // held down arrow: stays on new game
+  on_key_down(KEY_RIGHT);
+  EXPECT_EQ(g_game.game_state, 3);
+  on_key_down(KEY_LEFT);
+  EXPECT_EQ(g_game.game_state, 2);
+  on_key_up(KEY_LEFT);  // releases are not seen in the menu
+  on_key_down(0x0D);
+  EXPECT_EQ(g_game.game_state, 0);
+  EXPECT_EQ(g_game.room_number, 2);
+  EXPECT_EQ(g_game.avatar_x, 123);
+  EXPECT_EQ(g_game.avatar_y, 300);
+  EXPECT_EQ(g_game.airborne, 1);
+  EXPECT_EQ(g_game.fall_speed, -40);
+  EXPECT_EQ(g_game.checkpoint.avatar_x, 123);
+
+  // Esc in play, then continue: the interrupted game resumes untouched.
+  g_game.avatar_x = 444;
+  g_game.paused = 1.0f;
+  g_game.respawn_timer = 0.7f;
+  g_game.palette[0] = 0x12345678;
+  on_key_down(KEY_CODE_ESCAPE);
+  EXPECT_EQ(g_game.game_state, 2);
+  g_game.key_held[0] = 1;
+  on_key_down('X');
+  EXPECT_EQ(g_game.game_state, 0);
+  EXPECT_EQ(g_game.avatar_x, 444);
+  EXPECT_EQ(g_game.paused, 1.0f);
+  EXPECT_EQ(g_game.respawn_timer, 0.7f);
+  EXPECT_EQ(g_game.palette[0], 0x12345678u);
+  EXPECT_EQ(g_game.key_held[0], 0);
+
+  // Esc, then new game: room 1, and the stored save is left alone.
+  test_platform_reset();
+  on_key_down(KEY_CODE_ESCAPE);
+  on_key_down(KEY_DOWN);
+  on_key_down(KEY_CODE_SPACE);
+  EXPECT_EQ(g_game.game_state, 0);
+  EXPECT_EQ(g_game.room_number, 1);
+  EXPECT_EQ(g_game.avatar_x, 350);
+  EXPECT_EQ(g_game.paused, 0.0f);
+  EXPECT_EQ(g_game.respawn_timer, 0.0f);
+  EXPECT_TRUE(stored_save().empty());
+
+  // With "+25" a new game starts in room 25.
+  g_game.start_room_25 = 25;
+  on_key_down(KEY_CODE_ESCAPE);
+  on_key_down(KEY_DOWN);
+  on_key_down('N');
+  EXPECT_EQ(g_game.room_number, 25);
+  EXPECT_EQ(g_game.avatar_x, 100);
+  EXPECT_EQ(g_game.avatar_y, 300);
+}
+
+TEST_F(GameCore, ContinueWithoutValidSaveStartsNewGame) {
+  g_game.save = valid_record(2, 123, 300, 0, 0);
+  g_game.save.words[1] += 1;  // edited without a new checksum
+  g_game.game_started = 0;
+  g_game.game_state = 2;
+  on_key_down(KEY_CODE_SPACE);
+  EXPECT_EQ(g_game.room_number, 1);
+  EXPECT_EQ(g_game.avatar_x, 350);
+
+  // A valid record for a room these data lack starts afresh instead of
+  // playing on without a room.
+  g_game.save = valid_record(77, 5, 5, 0, 0);
+  g_game.game_started = 0;
+  g_game.game_state = 2;
+  on_key_down(KEY_CODE_SPACE);
+  EXPECT_EQ(g_game.room_number, 1);
+  EXPECT_EQ(g_game.avatar_x, 350);
+}
+
+TEST_F(GameCore, EscInMenuQuits) {
+  g_game.game_state = 3;
+  on_key_down(KEY_CODE_ESCAPE);
+  int quit_code = -1;
+  EXPECT_EQ(test_quits_posted(&quit_code), 1);
+  EXPECT_EQ(quit_code, 0);
+  EXPECT_EQ(g_game.game_state, 3);
+}
+
+TEST_F(GameCore, PlayKeysHoldToggleAndRestart) {
+  enter_play(1, 300, 300);
+  g_game.fly_mode = 0;
+  const int keys[5] = {KEY_UP, KEY_RIGHT, KEY_DOWN, KEY_LEFT, KEY_CODE_SPACE};
+  for (int i = 0; i < 5; i++) {
+    on_key_down(keys[i]);
+    EXPECT_EQ(g_game.key_held[i], 1) << i;
+    on_key_up(keys[i]);
+    EXPECT_EQ(g_game.key_held[i], 0) << i;
+  }
+  // Auto-repeat: every repeated P toggles again.
+  on_key_down(KEY_CODE_P);
+  EXPECT_EQ(g_game.paused, 1.0f);
+  on_key_down(KEY_CODE_P);
+  EXPECT_EQ(g_game.paused, 0.0f);
+  on_key_down(KEY_CODE_P);
+  EXPECT_EQ(g_game.paused, 1.0f);
+  g_game.paused = 0;
+
+  // D and F only with cheats.
+  g_game.debug_view = 0;
+  on_key_down(KEY_CODE_D);
+  on_key_down(KEY_CODE_F);
+  EXPECT_EQ(g_game.debug_view, 0);
+  EXPECT_EQ(g_game.fly_mode, 0);
+  g_game.cheats_enabled = 1;
+  on_key_down(KEY_CODE_D);
+  on_key_down(KEY_CODE_F);
+  EXPECT_EQ(g_game.debug_view, 1);
+  EXPECT_EQ(g_game.fly_mode, 1);
+  on_key_down(KEY_CODE_D);
+  EXPECT_EQ(g_game.debug_view, 0);
+
+  // R cuts a death burst short.
+  g_game.respawn_timer = 1.5f;
+  g_game.ring_radius = 0.8f;
+  on_key_down(KEY_CODE_R);
+  EXPECT_EQ(g_game.respawn_timer, 0.05f);
+  EXPECT_EQ(g_game.ring_radius, 0.0f);
+}
+
+TEST_F(GameCore, LWritesFrameTimeLogOnlyWithCheats) {
+  fs::remove(g_dir / FRAME_TIME_LOG_NAME);
+  g_game.frame_times[0] = 0.016f;
+  g_game.frame_times[1] = 0.018f;
+  g_game.game_state = 2;
+  g_game.game_started = 1;
+  g_game.cheats_enabled = 1;
+  on_key_down(KEY_CODE_L);
+  EXPECT_EQ(g_game.game_state, 2) << "L logs and does not confirm the menu";
+  on_key_down(KEY_CODE_L);
+  EXPECT_EQ(read_text(g_dir / FRAME_TIME_LOG_NAME),
+            "frame time: 17.00 ms (58.824 fps)\nframe time: 17.00 ms (58.824 fps)\n");
+
+  // Regression: a log that cannot be opened is ignored.
+  fs::remove(g_dir / FRAME_TIME_LOG_NAME);
+  fs::create_directory(g_dir / FRAME_TIME_LOG_NAME);
+  on_key_down(KEY_CODE_L);
+  EXPECT_EQ(g_game.game_state, 2);
+  fs::remove(g_dir / FRAME_TIME_LOG_NAME);
+
+  g_game.cheats_enabled = 0;
+  on_key_down(KEY_CODE_L);
+  EXPECT_EQ(g_game.game_state, 0) << "without cheats L confirms like any key";
+  EXPECT_FALSE(fs::exists(g_dir / FRAME_TIME_LOG_NAME));
+}
+
+}  // namespace
