@@ -25,8 +25,6 @@ static Bitmap* load_required(const char* name) {
   return bitmap;
 }
 
-enum { INSTALLED_PATH_BYTES = 1024 };
-
 static void load_images(void) {
   g_game.avatar = load_required("avatar.png");
   g_game.avatar_frame = bitmap_new(g_game.avatar->width, g_game.avatar->height);
@@ -58,6 +56,8 @@ static void load_music(void) {
 
 // Last in line, so a packed.dat in the current folder or one appended to the
 // executable still takes the place of an installed copy.
+enum { INSTALLED_PATH_BYTES = 1024 };
+
 static int open_installed_data(const char* executable_path) {
   char path[INSTALLED_PATH_BYTES];
   return archive_installed_path(executable_path, path, (int)sizeof path) && archive_open(path);

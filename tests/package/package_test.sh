@@ -10,6 +10,7 @@
 #              title shows moving noise,
 #              Space starts, Esc opens the menu and Esc exits with 0
 set -u
+script=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")  # before any cd, for xvfb-run
 mode=$1
 build=$2
 work=$3
@@ -53,7 +54,7 @@ installed)
   [ "$got" = "vantrel $version" ] || fail "--version says '$got', the package is $version"
   env -u DISPLAY -u WAYLAND_DISPLAY "$exe" --help | grep -q '^Keys:' || fail "--help lists no keys"
   if [ -z "${PACKAGE_INSIDE_XVFB:-}" ]; then
-    PACKAGE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$@"
+    PACKAGE_INSIDE_XVFB=1 exec xvfb-run -a -s "-screen 0 1024x768x24" "$script" "$@"
   fi
   export XDG_DATA_HOME="$work/elsewhere/data" SDL_AUDIODRIVER=dummy  # no save of the player's
   "$exe" >stdout.txt 2>stderr.txt &
