@@ -31,7 +31,7 @@ struct ClassPaint {
   uint8_t rgba[2][4] = {};  // two colours: noise picks one per output pixel
 };
 
-struct IconSpec {
+struct IconDescription {
   std::string file;
   ClassPaint paint[CLASS_COUNT];
   std::map<int, std::string> drawing_for_size;  // output side -> drawing file
@@ -63,11 +63,11 @@ int fail(const std::string& where, const std::string& message) {
 
 // Statements: colour CLASS RRGGBB [ALPHA]; noise CLASS RRGGBB RRGGBB [ALPHA];
 // draw FILE SIZE... (FILE relative to the description's folder).
-int read_spec(const char* path, IconSpec* spec) {
-  spec->file = path;
+int read_description(const char* path, IconDescription* icon) {
+  icon->file = path;
   FILE* f = fopen(path, "rb");
   if (!f) return fail(path, "cannot read");
-  std::string folder = spec->file.substr(0, spec->file.find_last_of('/') + 1);
+  std::string folder = icon->file.substr(0, icon->file.find_last_of('/') + 1);
   char line[512];
   int number = 0;
   int ok = 1;
@@ -79,7 +79,7 @@ int read_spec(const char* path, IconSpec* spec) {
     std::vector<std::string> w;
     for (std::string word; words >> word;) w.push_back(word);
     if (w.empty()) continue;
-    std::string where = spec->file + ":" + std::to_string(number);
+    std::string where = icon->file + ":" + std::to_string(number);
     if (w[0] == "colour" || w[0] == "noise") {
       int noise = w[0] == "noise";
       size_t need = noise ? 4 : 3;
@@ -90,7 +90,7 @@ int read_spec(const char* path, IconSpec* spec) {
         break;
       }
       std::string alpha = w.size() > need ? w[need] : "";
-      ClassPaint* p = &spec->paint[cls];
+      ClassPaint* p = &icon->paint[cls];
       if (!parse_colour(w[2], alpha, p->rgba[0]) ||
           !parse_colour(w[noise ? 3 : 2], alpha, p->rgba[1])) {
         ok = fail(where, "colours are six hex digits, alpha 0 to 255");
@@ -104,20 +104,20 @@ int read_spec(const char* path, IconSpec* spec) {
           ok = fail(where, "sizes are 1 to 256, not '" + w[i] + "'");
           break;
         }
-        spec->drawing_for_size[side] = folder + w[1];
+        icon->drawing_for_size[side] = folder + w[1];
       }
     } else {
       ok = fail(where, "unknown statement '" + w[0] + "' (colour, noise, draw)");
     }
   }
   fclose(f);
-  if (ok && spec->drawing_for_size.empty()) ok = fail(path, "no draw statement");
+  if (ok && icon->drawing_for_size.empty()) ok = fail(path, "no draw statement");
   return ok;
 }
 
 // Averages factor x factor blocks of the drawing, each class in its colour
 // (premultiplied, so transparent pixels do not darken the edges).
-int render_size(const IconSpec& spec, const AssetImage& drawing, int side, Rgba* out) {
+int render_size(const IconDescription& icon, const AssetImage& drawing, int side, Rgba* out) {
   if (drawing.width != drawing.height || drawing.width % side != 0)
     return fail(drawing.source, "a " + std::to_string(drawing.width) + " px drawing cannot make " +
                                     std::to_string(side) + " px: the side must divide it");
@@ -131,9 +131,9 @@ int render_size(const IconSpec& spec, const AssetImage& drawing, int side, Rgba*
       for (int dy = 0; dy < factor; dy++) {
         for (int dx = 0; dx < factor; dx++) {
           int cls = asset_class_at(&drawing, x * factor + dx, y * factor + dy);
-          const ClassPaint& p = spec.paint[cls];
+          const ClassPaint& p = icon.paint[cls];
           if (!p.defined)
-            return fail(drawing.source, "class " + std::to_string(cls) + " has no colour in " + spec.file);
+            return fail(drawing.source, "class " + std::to_string(cls) + " has no colour in " + icon.file);
           const uint8_t* c = p.rgba[pick];
           double a = c[3] / 255.0;
           for (int k = 0; k < 3; k++) sum[k] += c[k] * a;
@@ -244,16 +244,16 @@ int main(int argc, char** argv) {
     fprintf(stderr, "usage: vantrel-icon ICON_FILE OUT_DIR [--header FILE SIZE]\n");
     return 2;
   }
-  IconSpec spec;
-  if (!read_spec(argv[1], &spec)) return 1;
+  IconDescription icon;
+  if (!read_description(argv[1], &icon)) return 1;
   int header_side = argc == 6 ? atoi(argv[5]) : 0;
-  if (argc == 6 && !spec.drawing_for_size.count(header_side)) {
+  if (argc == 6 && !icon.drawing_for_size.count(header_side)) {
     fprintf(stderr, "vantrel-icon: %s draws no %s px icon\n", argv[1], argv[5]);
     return 2;
   }
   std::map<std::string, AssetImage> drawings;
   std::vector<Rgba> images;
-  for (const auto& [side, file] : spec.drawing_for_size) {
+  for (const auto& [side, file] : icon.drawing_for_size) {
     if (!drawings.count(file)) {
       std::string error;
       if (!asset_render_file(file, &drawings[file], &error)) {
@@ -262,7 +262,7 @@ int main(int argc, char** argv) {
       }
     }
     Rgba image;
-    if (!render_size(spec, drawings[file], side, &image)) return 1;
+    if (!render_size(icon, drawings[file], side, &image)) return 1;
     std::string png = std::string(argv[2]) + "/vantrel_" + std::to_string(side) + ".png";
     if (!png_write_rgba(png.c_str(), image.pixels.data(), side, side)) {
       fail(png, "cannot write");
