@@ -25,6 +25,8 @@ const UsageEntry USAGE_OPTIONS[] = {
     {"+cheat", "developer mode: the keys D, F and L, and loose files in the current folder "
                "replace entries of packed.dat"},
     {"+25", "new games start in room 25"},
+    {"-assist", "assist speed: the game runs at three quarters of its speed (music and sounds "
+                "keep theirs); for players who need more time to react"},
     {"--help", "print the options and keys, then exit"},
     {"--version", "print the version, then exit"},
 };
