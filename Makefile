@@ -6,7 +6,7 @@ BUILD := build
 TEST_BUILD := build-test
 FUZZ_BUILD := build-fuzz
 
-.PHONY: deps build run test bench fuzz fuzz-smoke preview windows clean
+.PHONY: deps build run package test bench fuzz fuzz-smoke preview windows clean
 
 deps:
 	@./scripts/deps.sh
@@ -18,6 +18,10 @@ build: deps
 
 run: build
 	cd $(BUILD) && ./vantrel $(ARGS)
+
+# build/vantrel_<version>_<arch>.deb: install it with apt install ./build/vantrel_*.deb.
+package: build
+	cmake --build $(BUILD) --target package
 
 # Assertions stay on in the test build; warnings are errors. The Windows
 # executable is built first so that the Wine end-to-end tests have it to run.

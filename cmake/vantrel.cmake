@@ -3,6 +3,12 @@
 
 set(VANTREL_SOURCE_ROOT ${CMAKE_SOURCE_DIR})
 
+# The version from project(), for --version and the packages: generated
+# headers live here, included as "vantrel_version.h".
+set(VANTREL_GENERATED_DIR ${CMAKE_BINARY_DIR}/generated)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/vantrel_version.h.in
+  ${VANTREL_GENERATED_DIR}/vantrel_version.h @ONLY)
+
 function(vantrel_warnings target)
   if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     target_compile_options(${target} PRIVATE -Wall -Wextra)

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds dist/vantrel.exe: the game cross-compiled with MinGW-w64, statically
-# linked, with packed.dat appended, so a Windows player copies one file and
-# runs it. packed.dat (and the music in it) comes from the native build, since
-# the asset and music tools run on this machine, not on Windows.
+# linked, with its icon and version compiled in and packed.dat appended, so a
+# Windows player copies one file and runs it. packed.dat (and the music in
+# it) and the icon come from the native build, since the asset, music and
+# icon tools run on this machine, not on Windows.
 # usage: scripts/build_windows.sh   (JOBS=n to change the parallelism)
 set -eu
 cd "$(dirname "$0")/.."
@@ -18,11 +19,11 @@ system_dlls="KERNEL32.dll USER32.dll GDI32.dll ADVAPI32.dll DDRAW.dll DSOUND.dll
 if [ ! -f "$native/CMakeCache.txt" ]; then
   cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=Release -DVANTREL_TESTS=OFF
 fi
-cmake --build "$native" --target packed_dat -j"$jobs"
+cmake --build "$native" --target packed_dat icons -j"$jobs"
 [ -f "$native/packed.dat" ] || { echo "build_windows: $native/packed.dat was not made" >&2; exit 1; }
 
 cmake -S . -B "$cross" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release
+  -DCMAKE_BUILD_TYPE=Release -DVANTREL_ICON_ICO="$PWD/$native/icons/vantrel.ico"
 cmake --build "$cross" --target vantrel -j"$jobs"
 
 mkdir -p dist

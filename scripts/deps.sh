@@ -6,9 +6,10 @@ set -e
 packages="build-essential cmake pkg-config libsdl2-dev \
   libgtest-dev libgmock-dev googletest libbenchmark-dev \
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libvorbis-dev libogg-dev \
-  xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev"
+  xvfb xauth xdotool imagemagick x11-utils clang libclang-rt-14-dev \
+  dpkg-dev file lintian desktop-file-utils appstream"
 if [ "$1" = "--windows" ]; then
-  packages="$packages g++-mingw-w64-x86-64 wine wine64"
+  packages="$packages g++-mingw-w64-x86-64 wine wine64 icoutils"
 fi
 missing=""
 for p in $packages; do

@@ -181,3 +181,20 @@ void archive_close_all(void) {
   array_free(entries);
   g_archive.entries = 0;
 }
+
+int archive_installed_path(const char* executable_path, char* buffer, int bytes) {
+  static const char INSTALLED_DATA[] = "../share/vantrel/packed.dat";
+  if (!executable_path || bytes <= 0) return 0;
+  buffer[0] = 0;
+  // Either separator ends the folder, so the same rule holds on Windows.
+  const char* slash = strrchr(executable_path, '/');
+  const char* backslash = strrchr(executable_path, '\\');
+  if (backslash > slash) slash = backslash;
+  if (!slash) return 0;
+  size_t folder = (size_t)(slash - executable_path) + 1;
+  size_t total = folder + sizeof INSTALLED_DATA - 1;
+  if (total >= (size_t)bytes) return 0;
+  memcpy(buffer, executable_path, folder);
+  memcpy(buffer + folder, INSTALLED_DATA, sizeof INSTALLED_DATA);
+  return (int)total;
+}

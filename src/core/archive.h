@@ -31,6 +31,13 @@ extern Archive g_archive;
 // is no archive, or its directory or data run outside the file.
 int archive_open(const char* path);
 
+// Where an installed game keeps its data, relative to the executable so that
+// a moved install still works: <executable's folder>/../share/vantrel/packed.dat
+// ("/usr/games/vantrel" gives "/usr/games/../share/vantrel/packed.dat").
+// Writes it into buffer and returns its length; 0 when executable_path has
+// no folder or the result does not fit in bytes.
+int archive_installed_path(const char* executable_path, char* buffer, int bytes);
+
 // The bytes of the first entry whose name equals name, ignoring ASCII case;
 // null when there is none (size_out is then left alone).
 const uint8_t* archive_find(const char* name, int* size_out);

@@ -18,6 +18,11 @@ enum GameMode {
   GAME_MENU_NEW = 3,       // the menu with "new game" framed
 };
 
+// With "-assist" each frame's elapsed time is scaled by this before the game
+// sees it: play, the title, pauses, bursts and creatures all slow alike, while
+// music and sounds, which follow the audio clock, keep their pitch and pace.
+const float ASSIST_TIME_SCALE = 0.75f;
+
 struct GameState {
   // ---- settings, fixed at start-up (platform shell) ----
   uint8_t fullscreen;        // cleared when full screen cannot be used
@@ -25,6 +30,7 @@ struct GameState {
   int32_t cheats_enabled;
   int32_t start_room_25;     // 0 or 25
   int32_t app_inactive;
+  int32_t assist;            // "-assist": the game's time runs at ASSIST_TIME_SCALE
 
   // ---- noise tables and palette (core/noise_tables) ----
   uint8_t* noise_bytes;      // 65536 + 2048 bytes

@@ -17,6 +17,7 @@
 
 static void log_frame_time(void) {
   double t = (g_game.frame_times[0] + g_game.frame_times[1]) * 0.5f;
+  if (g_game.assist) t /= ASSIST_TIME_SCALE;  // the log shows real time
   FILE* f = fopen(FRAME_TIME_LOG_NAME, "a");
   if (!f) return;  // a log that cannot be written is simply not written
   fprintf(f, "frame time: %5.2f ms (%6.3f fps)\n", t * 1000.0, 1.0 / t);

@@ -54,12 +54,21 @@ static void load_music(void) {
   if (!music_load(&data)) out_of_memory();
 }
 
+// Last in line, so a packed.dat in the current folder or one appended to the
+// executable still takes the place of an installed copy.
+enum { INSTALLED_PATH_BYTES = 1024 };
+
+static int open_installed_data(const char* executable_path) {
+  char path[INSTALLED_PATH_BYTES];
+  return archive_installed_path(executable_path, path, (int)sizeof path) && archive_open(path);
+}
+
 void startup(const char* executable_path) {
   save_read();
   g_game.game_state = save_is_valid(&g_game.save) ? GAME_MENU_CONTINUE : GAME_TITLE;
 
   if (ARCHIVE_MODE && !archive_open("packed.dat") &&
-      !(executable_path && archive_open(executable_path)))
+      !(executable_path && archive_open(executable_path)) && !open_installed_data(executable_path))
     fatal_message("Couldn't find data file");
 
   if (!noise_tables_build() || !noise_sound_build()) out_of_memory();

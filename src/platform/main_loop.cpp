@@ -77,7 +77,7 @@ void shell_frame(ShellLoop* loop) {
       now = platform_clock_seconds();
     }
   }
-  run_frame((float)(now - loop->previous), g_game.app_inactive);
+  run_frame(shell_game_seconds(now - loop->previous), g_game.app_inactive);
   loop->previous = now;
 }
 

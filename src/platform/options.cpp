@@ -13,12 +13,18 @@ void options_parse(const char* command_line) {
   g_game.cheats_enabled = 0;
   g_game.start_room_25 = 0;
   g_game.app_inactive = 0;
+  g_game.assist = 0;
   if (strstr(line, "+full")) g_game.fullscreen = 1;
   if (strstr(line, "-full")) g_game.fullscreen = 0;
   if (strstr(line, "+sound")) g_game.sound_enabled = 1;
   if (strstr(line, "-sound")) g_game.sound_enabled = 0;
   if (strstr(line, "+cheat")) g_game.cheats_enabled = 1;
   if (strstr(line, "+25")) g_game.start_room_25 = 25;
+  if (strstr(line, "-assist")) g_game.assist = 1;
+}
+
+float shell_game_seconds(double elapsed) {
+  return (float)(g_game.assist ? elapsed * ASSIST_TIME_SCALE : elapsed);
 }
 
 int options_join(int argc, char** argv, char* buffer, int bytes) {

@@ -17,6 +17,9 @@ struct ShellLoop {
 // Sets the settings in GameState to their defaults, then applies the
 // options found in command_line by case-sensitive substring search.
 void options_parse(const char* command_line);
+// A frame's elapsed seconds as the game is to see them: scaled down with
+// "-assist", unchanged otherwise. Every backend passes run_frame this.
+float shell_game_seconds(double elapsed);
 // Joins argv[1..argc-1] with single blanks into buffer (always terminated,
 // cut at bytes - 1). Returns the length written.
 int options_join(int argc, char** argv, char* buffer, int bytes);

@@ -272,6 +272,33 @@ TEST_F(ArchiveTest, LooseFilesWinOnlyWithCheats) {
   EXPECT_EQ(nullptr, load_data("nowhere.png", nullptr));
 }
 
+// The installed data is found from the executable's folder, so a relocated
+// install works; a bare name has no folder and a short buffer is refused.
+TEST(ArchiveInstalledPath, FollowsTheExecutablesFolder) {
+  struct Case {
+    const char* exe;
+    int bytes;
+    const char* expected;  // null: refused
+  } cases[] = {
+      {"/usr/games/vantrel", 256, "/usr/games/../share/vantrel/packed.dat"},
+      {"/opt/v/bin/vantrel", 256, "/opt/v/bin/../share/vantrel/packed.dat"},
+      {"C:\\Games\\vantrel.exe", 256, "C:\\Games\\../share/vantrel/packed.dat"},
+      {"vantrel", 256, nullptr},
+      {"/usr/games/vantrel", 38, nullptr},  // one byte short of the NUL
+      {"/usr/games/vantrel", 39, "/usr/games/../share/vantrel/packed.dat"},
+  };
+  for (const Case& c : cases) {
+    char buffer[256];
+    int n = archive_installed_path(c.exe, buffer, c.bytes);
+    if (!c.expected) {
+      EXPECT_EQ(0, n) << c.exe << " in " << c.bytes;
+      continue;
+    }
+    EXPECT_EQ((int)strlen(c.expected), n) << c.exe;
+    EXPECT_STREQ(c.expected, buffer);
+  }
+}
+
 TEST_F(ArchiveTest, PackerToolCreatesListsExtractsAndAppends) {
   std::vector<ArchiveFile> files = sample_files();
   fs::create_directory(dir / "in");

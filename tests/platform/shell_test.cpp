@@ -116,6 +116,15 @@ TEST(ShellOptions, DefaultsAndEveryListedCase) {
   EXPECT_EQ(25, all.room);
 }
 
+TEST(ShellOptions, AssistScalesOnlyTheGamesTime) {
+  parse("-full -assist");
+  EXPECT_EQ(1, g_game.assist);
+  EXPECT_FLOAT_EQ(0.015f, shell_game_seconds(0.02));
+  parse("+assist -full");
+  EXPECT_EQ(0, g_game.assist);
+  EXPECT_FLOAT_EQ(0.02f, shell_game_seconds(0.02));
+}
+
 TEST(ShellOptions, TestsAreCaseSensitive) {
   Settings upper = parse("-FULL -Sound +CHEAT");
   EXPECT_EQ(1, upper.fullscreen);

@@ -106,7 +106,7 @@ int headless_main(int argc, char** argv) {
 
     output_mark_first_frame();
     double started = now_seconds();
-    run_frame((float)options.dt, g_game.app_inactive);
+    run_frame(shell_game_seconds(options.dt), g_game.app_inactive);
     double took = now_seconds() - started;
 
     headless_sound_consume((int)(sound_frames_by(frame + 1, options.dt) -

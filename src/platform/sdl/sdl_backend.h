@@ -17,6 +17,8 @@ struct SdlBackend {
   double vsync_check_start;  // clock at the first of them
   Uint32 quit_event;         // user event: a posted quit, code in user.code
   Uint32 closed_event;       // user event: the window was closed by the system
+  const unsigned char* icon_rgba;  // icon_side x icon_side RGBA pixels for new windows, or null
+  int icon_side;
 };
 
 extern SdlBackend g_sdl;

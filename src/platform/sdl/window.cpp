@@ -52,6 +52,16 @@ int platform_window_create(int fullscreen) {
   if (!g_sdl.window) return 0;
   g_sdl.window_fullscreen = fullscreen;
   SDL_SetWindowMinimumSize(g_sdl.window, 200, 150);
+  if (g_sdl.icon_rgba) {
+    // Byte order R, G, B, A whatever the machine's endianness.
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+        (void*)g_sdl.icon_rgba, g_sdl.icon_side, g_sdl.icon_side, 32, 4 * g_sdl.icon_side,
+        SDL_PIXELFORMAT_RGBA32);
+    if (icon) {
+      SDL_SetWindowIcon(g_sdl.window, icon);
+      SDL_FreeSurface(icon);
+    }
+  }
   if (g_sdl.display_wanted) sdl_renderer_create();
   return 1;
 }
