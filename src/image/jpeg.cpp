@@ -69,6 +69,7 @@ struct Jpeg {
   int marker;                          // pending marker, JPEG_MARKER_NONE if none
   int restart_interval;                // 0 = none
   int todo;                            // MCUs until the next restart
+  int vector;                          // JPEG_VECTOR_* level for this decode
 };
 
 // Zigzag position -> natural position, with 15 extra entries so that a run
@@ -80,6 +81,23 @@ static const uint8_t ZIGZAG[64 + 15] = {
     47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
 static bool jpeg_fail(Jpeg* j, const char* reason) { return image_fail(j->ctx, reason); }
+
+// Set before any decode runs (tests, benchmarks); read once per decode.
+static int g_vector_limit = JPEG_VECTOR_AVX2;
+
+int jpeg_vector_level(void) {
+#if defined(JPEG_HAVE_X86)
+  static const int best = jpeg_avx2_supported() ? JPEG_VECTOR_AVX2 : JPEG_VECTOR_SSE2;
+#else
+  const int best = JPEG_VECTOR_NONE;
+#endif
+  return g_vector_limit < best ? g_vector_limit : best;
+}
+
+int jpeg_limit_vector(int level) {
+  g_vector_limit = level < JPEG_VECTOR_NONE ? JPEG_VECTOR_NONE : level;
+  return jpeg_vector_level();
+}
 
 int jpeg_test(ImageContext* ctx) {
   ImageSource* s = &ctx->source;
@@ -141,7 +159,7 @@ static void build_fast_ac(int32_t* fast_ac, const JpegHuffman* h) {
   }
 }
 
-static void jpeg_refill(Jpeg* j) {
+static void jpeg_refill_bytewise(Jpeg* j) {
   ImageSource* s = &j->ctx->source;
   while (j->bit_count <= 56) {
     int b = 0;
@@ -160,6 +178,32 @@ static void jpeg_refill(Jpeg* j) {
     j->bits |= (uint64_t)b << (56 - j->bit_count);
     j->bit_count += 8;
   }
+}
+
+// Tops the buffer up to more than 56 bits. When the bytes it takes are all in
+// the input and none is 0xFF (no stuffing, no marker), one 8-byte load does
+// what the byte loop would.
+static inline void jpeg_refill(Jpeg* j) {
+  ImageSource* s = &j->ctx->source;
+  if (!j->no_more && j->bit_count <= 56 && s->len - s->pos >= 8) {
+    const int n = ((56 - j->bit_count) >> 3) + 1;  // 1..8 bytes
+    uint64_t v;
+    memcpy(&v, s->data + s->pos, 8);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    const uint64_t keep = ~0ull << (64 - 8 * n);
+    // A byte of x is zero exactly where a kept byte of v is 0xFF.
+    const uint64_t x = ~v | ~keep;
+    const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    if (!((x - ones) & ~x & highs)) {
+      j->bits |= (v & keep) >> j->bit_count;
+      j->bit_count += 8 * n;
+      s->pos += (size_t)n;
+      return;
+    }
+  }
+  jpeg_refill_bytewise(j);
 }
 
 // Decodes one Huffman symbol, or -1 for a code the table does not hold.
@@ -297,8 +341,9 @@ static bool jpeg_decode_block(Jpeg* j, JpegComponent* c, uint8_t* out, int strid
     for (int r = 0; r < 8; ++r) memset(out + r * stride, v, 8);
     return true;
   }
-#if defined(JPEG_HAVE_SSE2)
-  if (jpeg_idct_sse2(coef, q, out, stride)) return true;
+#if defined(JPEG_HAVE_X86)
+  if (j->vector >= JPEG_VECTOR_AVX2 && jpeg_idct_avx2(coef, q, out, stride)) return true;
+  if (j->vector >= JPEG_VECTOR_SSE2 && jpeg_idct_sse2(coef, q, out, stride)) return true;
 #endif
   jpeg_idct_scalar(coef, q, out, stride);
   return true;
@@ -541,11 +586,41 @@ static bool jpeg_decode_image(Jpeg* j) {
   return true;
 }
 
+void jpeg_upsample_2x2_scalar(const uint8_t* near, const uint8_t* far, int w, uint8_t* out) {
+  out[0] = near[0];
+  for (int x = 0; x < w - 1; ++x) {
+    out[2 * x + 1] = (uint8_t)((9 * near[x] + 3 * near[x + 1] + 3 * far[x] + far[x + 1]) >> 4);
+    out[2 * x + 2] = (uint8_t)((9 * near[x + 1] + 3 * near[x] + 3 * far[x + 1] + far[x]) >> 4);
+  }
+  out[2 * w - 1] = near[w - 1];
+}
+
+void jpeg_upsample_2x1_scalar(const uint8_t* in, int w, uint8_t* out) {
+  out[0] = in[0];
+  out[1] = (uint8_t)((3 * in[0] + in[1]) >> 2);
+  for (int i = 1; i < w - 1; ++i) {
+    int n = 3 * in[i];
+    out[2 * i] = (uint8_t)((n + in[i - 1]) >> 2);
+    out[2 * i + 1] = (uint8_t)((n + in[i + 1]) >> 2);
+  }
+  out[2 * w - 2] = (uint8_t)((3 * in[w - 1] + in[w - 2]) >> 2);
+  out[2 * w - 1] = in[w - 1];
+}
+
+void jpeg_upsample_1x2_scalar(const uint8_t* near, const uint8_t* far, int w, uint8_t* out) {
+  for (int x = 0; x < w; ++x) out[x] = (uint8_t)((3 * near[x] + far[x]) >> 2);
+}
+
 // Produces row `y` of a component upsampled to the full image grid into `out`
 // (or returns a pointer straight into the plane when no upsampling is needed).
-static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y, uint8_t* out) {
+static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y, uint8_t* out, int vector) {
   const int w = c->x, h = c->y;
   const size_t stride = (size_t)c->w2;
+#if defined(JPEG_HAVE_X86)
+  const bool sse2 = vector >= JPEG_VECTOR_SSE2;
+#else
+  (void)vector;
+#endif
   if (kind == 0) return c->plane + (size_t)y * stride;
   if (kind == 1) {  // horizontal 2×
     const uint8_t* in = c->plane + (size_t)y * stride;
@@ -553,15 +628,10 @@ static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y,
       out[0] = out[1] = in[0];
       return out;
     }
-    out[0] = in[0];
-    out[1] = (uint8_t)((3 * in[0] + in[1]) >> 2);
-    for (int i = 1; i < w - 1; ++i) {
-      int n = 3 * in[i];
-      out[2 * i] = (uint8_t)((n + in[i - 1]) >> 2);
-      out[2 * i + 1] = (uint8_t)((n + in[i + 1]) >> 2);
-    }
-    out[2 * w - 2] = (uint8_t)((3 * in[w - 1] + in[w - 2]) >> 2);
-    out[2 * w - 1] = in[w - 1];
+#if defined(JPEG_HAVE_X86)
+    if (sse2) return jpeg_upsample_2x1_sse2(in, w, out), out;
+#endif
+    jpeg_upsample_2x1_scalar(in, w, out);
     return out;
   }
   if (kind == 2) {  // vertical 2×
@@ -569,27 +639,25 @@ static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y,
     const uint8_t* near = c->plane + (size_t)i * stride;
     int other = (y & 1) ? (i + 1 < h ? i + 1 : i) : (i > 0 ? i - 1 : i);
     const uint8_t* far = c->plane + (size_t)other * stride;
-    for (int x = 0; x < w; ++x) out[x] = (uint8_t)((3 * near[x] + far[x]) >> 2);
+#if defined(JPEG_HAVE_X86)
+    if (sse2) return jpeg_upsample_1x2_sse2(near, far, w, out), out;
+#endif
+    jpeg_upsample_1x2_scalar(near, far, w, out);
     return out;
   }
   // 2 × 2: the outermost output rows and columns copy the nearest sample.
-  int near_row, far_row;
   if (y == 0 || y == 2 * h - 1) {
     const uint8_t* in = c->plane + (size_t)(y == 0 ? 0 : h - 1) * stride;
     for (int x = 0; x < w; ++x) out[2 * x] = out[2 * x + 1] = in[x];
     return out;
   }
   int i = (y - 1) >> 1;
-  near_row = (y & 1) ? i : i + 1;
-  far_row = (y & 1) ? i + 1 : i;
-  const uint8_t* n = c->plane + (size_t)near_row * stride;
-  const uint8_t* f = c->plane + (size_t)far_row * stride;
-  out[0] = n[0];
-  for (int x = 0; x < w - 1; ++x) {
-    out[2 * x + 1] = (uint8_t)((9 * n[x] + 3 * n[x + 1] + 3 * f[x] + f[x + 1]) >> 4);
-    out[2 * x + 2] = (uint8_t)((9 * n[x + 1] + 3 * n[x] + 3 * f[x + 1] + f[x]) >> 4);
-  }
-  out[2 * w - 1] = n[w - 1];
+  const uint8_t* near = c->plane + (size_t)((y & 1) ? i : i + 1) * stride;
+  const uint8_t* far = c->plane + (size_t)((y & 1) ? i + 1 : i) * stride;
+#if defined(JPEG_HAVE_X86)
+  if (sse2) return jpeg_upsample_2x2_sse2(near, far, w, out), out;
+#endif
+  jpeg_upsample_2x2_scalar(near, far, w, out);
   return out;
 }
 
@@ -638,7 +706,7 @@ static uint8_t* jpeg_output(Jpeg* j, int n) {
     const size_t stride = (size_t)j->width * n;
     for (int y = 0; y < j->height; ++y) {
       uint8_t* out = image + y * stride;
-      const uint8_t* ly = jpeg_upsample_row(&j->comp[0], kind[0], y, rows[0]);
+      const uint8_t* ly = jpeg_upsample_row(&j->comp[0], kind[0], y, rows[0], j->vector);
       if (n <= 2) {
         if (n == 1) {
           memcpy(out, ly, (size_t)j->width);
@@ -649,13 +717,16 @@ static uint8_t* jpeg_output(Jpeg* j, int n) {
           }
         }
       } else if (j->comp_count == 3) {
-        const uint8_t* cb = jpeg_upsample_row(&j->comp[1], kind[1], y, rows[1]);
-        const uint8_t* cr = jpeg_upsample_row(&j->comp[2], kind[2], y, rows[2]);
-#if defined(JPEG_HAVE_SSE2)
-        jpeg_ycbcr_row_sse2(ly, cb, cr, out, j->width, n);
-#else
-        jpeg_ycbcr_row_scalar(ly, cb, cr, out, j->width, n);
+        const uint8_t* cb = jpeg_upsample_row(&j->comp[1], kind[1], y, rows[1], j->vector);
+        const uint8_t* cr = jpeg_upsample_row(&j->comp[2], kind[2], y, rows[2], j->vector);
+#if defined(JPEG_HAVE_X86)
+        if (j->vector >= JPEG_VECTOR_AVX2)
+          jpeg_ycbcr_row_avx2(ly, cb, cr, out, j->width, n);
+        else if (j->vector >= JPEG_VECTOR_SSE2)
+          jpeg_ycbcr_row_sse2(ly, cb, cr, out, j->width, n);
+        else
 #endif
+          jpeg_ycbcr_row_scalar(ly, cb, cr, out, j->width, n);
       } else {
         for (int x = 0; x < j->width; ++x, out += n) {
           out[0] = out[1] = out[2] = ly[x];
@@ -683,6 +754,7 @@ uint8_t* jpeg_load(ImageContext* ctx, int32_t* w, int32_t* h, int32_t* comp, int
     return nullptr;
   }
   j->ctx = ctx;
+  j->vector = jpeg_vector_level();
   for (int i = 0; i < 4; ++i) {
     huffman_clear(&j->huff_dc[i]);
     huffman_clear(&j->huff_ac[i]);
