@@ -92,8 +92,8 @@ static inline void idct_pass(const __m128i* s, int bias, int shift, __m128i* lo,
 // OR of such sums over a block tells whether any value does not.
 static inline __m128i int16_probe(__m128i v) { return _mm_add_epi32(v, _mm_set1_epi32(32768)); }
 
-bool jpeg_idct_sse2(const int16_t* coef, const uint16_t* q, uint8_t* out, int stride) {
-  __m128i s[8];
+// The dequantised rows, or false when a product leaves 16 bits.
+static inline bool dequantise(const int16_t* coef, const uint16_t* q, __m128i* s) {
   __m128i bad = _mm_setzero_si128();
   for (int k = 0; k < 8; ++k) {
     __m128i c = _mm_loadu_si128((const __m128i*)(coef + 8 * k));
@@ -103,7 +103,21 @@ bool jpeg_idct_sse2(const int16_t* coef, const uint16_t* q, uint8_t* out, int st
     bad = _mm_or_si128(bad, _mm_xor_si128(hi, _mm_srai_epi16(lo, 15)));
     s[k] = lo;
   }
-  if (_mm_movemask_epi8(_mm_cmpeq_epi16(bad, _mm_setzero_si128())) != 0xffff) return false;
+  return _mm_movemask_epi8(_mm_cmpeq_epi16(bad, _mm_setzero_si128())) == 0xffff;
+}
+
+// Rows of the finished block (16-bit, level shift applied) to bytes.
+static inline void store_block(__m128i* s, uint8_t* out, int stride) {
+  for (int r = 0; r < 8; r += 2) {
+    __m128i bytes = _mm_packus_epi16(s[r], s[r + 1]);
+    _mm_storel_epi64((__m128i*)(out + r * stride), bytes);
+    _mm_storel_epi64((__m128i*)(out + (r + 1) * stride), _mm_srli_si128(bytes, 8));
+  }
+}
+
+bool jpeg_idct_sse2(const int16_t* coef, const uint16_t* q, uint8_t* out, int stride) {
+  __m128i s[8];
+  if (!dequantise(coef, q, s)) return false;
   // Columns: every lane is one column; 512 rounds the 10-bit shift.
   __m128i lo[8], hi[8];
   idct_pass(s, 512, 10, lo, hi);
@@ -121,11 +135,71 @@ bool jpeg_idct_sse2(const int16_t* coef, const uint16_t* q, uint8_t* out, int st
   const __m128i level = _mm_set1_epi16(128);
   for (int k = 0; k < 8; ++k) s[k] = _mm_add_epi16(_mm_packs_epi32(lo[k], hi[k]), level);
   transpose8(s);
-  for (int r = 0; r < 8; r += 2) {
-    __m128i bytes = _mm_packus_epi16(s[r], s[r + 1]);
-    _mm_storel_epi64((__m128i*)(out + r * stride), bytes);
-    _mm_storel_epi64((__m128i*)(out + (r + 1) * stride), _mm_srli_si128(bytes, 8));
+  store_block(s, out, stride);
+  return true;
+}
+
+JPEG_AVX2 static inline __m256i pair_const_256(int a, int b) {
+  return _mm256_set1_epi32((int)(((uint32_t)b << 16) | ((uint32_t)a & 0xffff)));
+}
+
+// Inputs a and b of all eight lanes, interleaved, lanes 0..7 in order.
+JPEG_AVX2 static inline __m256i pair_256(__m128i a, __m128i b) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi16(a, b)), _mm_unpackhi_epi16(a, b), 1);
+}
+
+// idct_pass with all eight lanes in one register: out[k] holds output k of
+// lanes 0..7 as 32-bit values.
+JPEG_AVX2 static inline void idct_pass_avx2(const __m128i* s, int bias, int shift, __m256i* d) {
+  const __m256i k_e2 = pair_const_256(2217, -5350), k_e3 = pair_const_256(5352, 2217);
+  const __m256i k_e0 = pair_const_256(4096, 4096), k_e1 = pair_const_256(4096, -4096);
+  const __m256i k_o0a = pair_const_256(-5680, 4816), k_o0b = pair_const_256(-3218, 1131);
+  const __m256i k_o1a = pair_const_256(4816, 1132), k_o1b = pair_const_256(-5681, 3219);
+  const __m256i k_o2a = pair_const_256(-3218, -5681), k_o2b = pair_const_256(-1129, 4816);
+  const __m256i k_o3a = pair_const_256(1131, 3219), k_o3b = pair_const_256(4816, 5683);
+  const __m256i rounding = _mm256_set1_epi32(bias);
+  __m256i p26 = pair_256(s[2], s[6]), p04 = pair_256(s[0], s[4]);
+  __m256i p75 = pair_256(s[7], s[5]), p31 = pair_256(s[3], s[1]);
+  __m256i e2 = _mm256_madd_epi16(p26, k_e2), e3 = _mm256_madd_epi16(p26, k_e3);
+  __m256i e0 = _mm256_add_epi32(_mm256_madd_epi16(p04, k_e0), rounding);
+  __m256i e1 = _mm256_add_epi32(_mm256_madd_epi16(p04, k_e1), rounding);
+  __m256i x0 = _mm256_add_epi32(e0, e3), x3 = _mm256_sub_epi32(e0, e3);
+  __m256i x1 = _mm256_add_epi32(e1, e2), x2 = _mm256_sub_epi32(e1, e2);
+  __m256i o0 = _mm256_add_epi32(_mm256_madd_epi16(p75, k_o0a), _mm256_madd_epi16(p31, k_o0b));
+  __m256i o1 = _mm256_add_epi32(_mm256_madd_epi16(p75, k_o1a), _mm256_madd_epi16(p31, k_o1b));
+  __m256i o2 = _mm256_add_epi32(_mm256_madd_epi16(p75, k_o2a), _mm256_madd_epi16(p31, k_o2b));
+  __m256i o3 = _mm256_add_epi32(_mm256_madd_epi16(p75, k_o3a), _mm256_madd_epi16(p31, k_o3b));
+  d[0] = _mm256_srai_epi32(_mm256_add_epi32(x0, o3), shift);
+  d[7] = _mm256_srai_epi32(_mm256_sub_epi32(x0, o3), shift);
+  d[1] = _mm256_srai_epi32(_mm256_add_epi32(x1, o2), shift);
+  d[6] = _mm256_srai_epi32(_mm256_sub_epi32(x1, o2), shift);
+  d[2] = _mm256_srai_epi32(_mm256_add_epi32(x2, o1), shift);
+  d[5] = _mm256_srai_epi32(_mm256_sub_epi32(x2, o1), shift);
+  d[3] = _mm256_srai_epi32(_mm256_add_epi32(x3, o0), shift);
+  d[4] = _mm256_srai_epi32(_mm256_sub_epi32(x3, o0), shift);
+}
+
+JPEG_AVX2 static inline __m128i pack_256(__m256i v) {
+  return _mm_packs_epi32(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+
+JPEG_AVX2 bool jpeg_idct_avx2(const int16_t* coef, const uint16_t* q, uint8_t* out, int stride) {
+  __m128i s[8];
+  if (!dequantise(coef, q, s)) return false;
+  __m256i d[8];
+  idct_pass_avx2(s, 512, 10, d);
+  __m256i probe = _mm256_setzero_si256();
+  for (int k = 0; k < 8; ++k) {
+    probe = _mm256_or_si256(probe, _mm256_add_epi32(d[k], _mm256_set1_epi32(32768)));
+    s[k] = pack_256(d[k]);
   }
+  if (!_mm256_testz_si256(probe, _mm256_set1_epi32((int)0xffff0000u))) return false;
+  transpose8(s);
+  idct_pass_avx2(s, 65536, 17, d);
+  const __m128i level = _mm_set1_epi16(128);
+  for (int k = 0; k < 8; ++k) s[k] = _mm_add_epi16(pack_256(d[k]), level);
+  transpose8(s);
+  store_block(s, out, stride);
   return true;
 }
 
@@ -299,7 +373,4 @@ void jpeg_upsample_1x2_sse2(const uint8_t* near, const uint8_t* far, int w, uint
   for (; x < w; ++x) out[x] = (uint8_t)((3 * near[x] + far[x]) >> 2);
 }
 
-JPEG_AVX2 bool jpeg_idct_avx2(const int16_t* coef, const uint16_t* q, uint8_t* out, int stride) {
-  return jpeg_idct_sse2(coef, q, out, stride);
-}
 #endif
