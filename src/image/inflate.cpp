@@ -10,9 +10,10 @@
 #include <string.h>
 
 // Table entry layout (32 bits):
-//   bits 0..3   codeword bits to consume (in a subtable: bits past the root)
-//   bits 4..7   extra bits that follow (length or distance)
-//   bits 8..11  for a subtable link: the subtable's index bits
+//   bits 0..5   bits to consume (in a subtable: bits past the root); when the
+//               extra bits fit the root lookup too, codeword and extra bits
+//   bits 8..11  extra bits still to read (length or distance), 0 if resolved;
+//               for a subtable link: the subtable's index bits
 //   bits 12..15 flags below
 //   bits 16..31 value: literal byte, length/distance base, symbol, or subtable offset
 enum : uint32_t {
@@ -28,7 +29,7 @@ enum {
   DIST_SYMBOLS = 32,
   CODELEN_SYMBOLS = 19,
   LITLEN_ROOT_BITS = 11,
-  DIST_ROOT_BITS = 8,
+  DIST_ROOT_BITS = 10,
   CODELEN_ROOT_BITS = 7,  // code-length codes are at most 7 bits: never a subtable
   // Worst case: every symbol a long code with its own full-size subtable.
   LITLEN_TABLE_SIZE = (1 << LITLEN_ROOT_BITS) + LITLEN_SYMBOLS * (1 << (MAX_CODE_BITS - LITLEN_ROOT_BITS)),
@@ -37,6 +38,10 @@ enum {
   COPY_SLACK = 16,          // match copies may write up to 15 bytes past their end
   PHANTOM_LIMIT_BITS = 256, // zero bits that may be consumed past the input end
   INITIAL_CAPACITY = 16384,
+  // First output capacity for a stream of unknown size: four times the input
+  // (typical of images and text), at most 24 MiB.
+  GUESS_RATIO = 4,
+  GUESS_CAP = 24 << 20,
 };
 static_assert(LITLEN_TABLE_SIZE < 65536 && DIST_TABLE_SIZE < 65536, "subtable offsets live in 16 bits");
 // One refill (at least 56 bits) covers a whole match: 15 + 5 + 15 + 13 bits.
@@ -65,9 +70,9 @@ static SymbolTemplates make_templates() {
   for (int s = 0; s < 256; ++s) t.litlen[s] = ENTRY_LITERAL | ((uint32_t)s << 16);
   t.litlen[256] = ENTRY_END;
   for (int s = 257; s < 286; ++s)
-    t.litlen[s] = ((uint32_t)LENGTH_BASE[s - 257] << 16) | ((uint32_t)LENGTH_EXTRA[s - 257] << 4);
+    t.litlen[s] = ((uint32_t)LENGTH_BASE[s - 257] << 16) | ((uint32_t)LENGTH_EXTRA[s - 257] << 8);
   t.litlen[286] = t.litlen[287] = ENTRY_INVALID;
-  for (int s = 0; s < 30; ++s) t.dist[s] = ((uint32_t)DIST_BASE[s] << 16) | ((uint32_t)DIST_EXTRA[s] << 4);
+  for (int s = 0; s < 30; ++s) t.dist[s] = ((uint32_t)DIST_BASE[s] << 16) | ((uint32_t)DIST_EXTRA[s] << 8);
   t.dist[30] = t.dist[31] = ENTRY_INVALID;
   for (int s = 0; s < CODELEN_SYMBOLS; ++s) t.codelen[s] = (uint32_t)s << 16;
   return t;
@@ -112,6 +117,17 @@ static bool huffman_build(uint32_t* table, int root_bits, const uint8_t* lengths
       uint32_t rev = 0;
       for (int b = 0; b < len; ++b) rev |= ((canon >> b) & 1u) << (len - 1 - b);
       uint32_t entry = tmpl[sorted[k++]];
+      const int extra = (int)((entry >> 8) & 15);
+      if (extra && len + extra <= root_bits) {
+        // The extra bits fit the lookup too: one entry per extra value,
+        // holding the finished length or distance.
+        uint32_t plain = entry & ~0xf00u;
+        for (uint32_t x = 0; x < (1u << extra); ++x) {
+          uint32_t resolved = (plain + (x << 16)) | (uint32_t)(len + extra);
+          for (uint32_t i = rev | (x << len); i < root_size; i += 1u << (len + extra)) table[i] = resolved;
+        }
+        continue;
+      }
       if (len <= root_bits) {
         entry |= (uint32_t)len;
         for (uint32_t i = rev; i < root_size; i += 1u << len) table[i] = entry;
@@ -234,7 +250,7 @@ static inline uint32_t decode_entry(const uint32_t* table, unsigned root_bits, u
     CONSUME(root_bits);
     e = table[(e >> 16) + (bitbuf & ((1u << ((e >> 8) & 15)) - 1))];
   }
-  CONSUME(e & 15);
+  CONSUME(e & 63);  // a 64-bit shift masks its count to 6 bits anyway
   return e;
 }
 
@@ -267,17 +283,100 @@ static bool ensure_room(Inflater* z, size_t n) {
   return true;
 }
 
+// Copies a match of `length` bytes from `distance` back; may write up to
+// COPY_SLACK - 1 bytes past its end.
+static inline void copy_match(uint8_t* out, size_t distance, uint32_t length) {
+  const uint8_t* src = out - distance;
+  uint8_t* end = out + length;
+  if (distance >= 16) {
+    do {
+      memcpy(out, src, 16);
+      out += 16;
+      src += 16;
+    } while (out < end);
+  } else if (distance >= 8) {
+    do {
+      memcpy(out, src, 8);
+      out += 8;
+      src += 8;
+    } while (out < end);
+  } else if (distance == 1) {
+    memset(out, *src, length);
+  } else {
+    // Short periods: one 8-byte word of the pattern, written again every
+    // whole number of periods that fits in a word.
+    uint8_t pattern[8];
+    for (size_t i = 0; i < 8; ++i) pattern[i] = src[i % distance];
+    const size_t step = 8 - 8 % distance;
+    for (; out < end; out += step) memcpy(out, pattern, 8);
+  }
+}
+
 static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t* dist) {
   uint64_t bitbuf = z->bitbuf;
   unsigned bitsleft = z->bitsleft;
   uint8_t* out = z->out;
   uint8_t* out_limit = z->out_limit;
   bool ok = false;
+  // The fast loop needs room for two refills of input and for three literals
+  // or a longest match of output, so it checks neither per symbol.
+  enum { FAST_IN = 16, FAST_OUT = 258 + 3 };
   for (;;) {
+    if (z->in_end - z->in >= FAST_IN && out_limit - out >= FAST_OUT) {
+      const uint8_t* in = z->in;
+      bitbuf |= load_le64(in) << bitsleft;
+      in += (63 - bitsleft) >> 3;
+      bitsleft |= 56;
+      uint32_t e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+      if (e & ENTRY_LITERAL) {
+        // 56 bits hold three literals of up to 15 bits and the next root lookup.
+        *out++ = (uint8_t)(e >> 16);
+        e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+        if (e & ENTRY_LITERAL) {
+          *out++ = (uint8_t)(e >> 16);
+          e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+          if (e & ENTRY_LITERAL) {
+            *out++ = (uint8_t)(e >> 16);
+            z->in = in;
+            continue;
+          }
+        }
+        bitbuf |= load_le64(in) << bitsleft;
+        in += (63 - bitsleft) >> 3;
+        bitsleft |= 56;
+      }
+      z->in = in;
+      if (e & (ENTRY_END | ENTRY_INVALID)) {
+        if (e & ENTRY_INVALID) {
+          z->reason = "bad huffman code";
+          break;
+        }
+        ok = true;
+        break;
+      }
+      uint32_t extra = (e >> 8) & 15;
+      uint32_t length = (e >> 16) + BITS(extra);
+      CONSUME(extra);
+      uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
+      if (d & ENTRY_INVALID) {
+        z->reason = "bad huffman code";
+        break;
+      }
+      extra = (d >> 8) & 15;
+      size_t distance = (d >> 16) + BITS(extra);
+      CONSUME(extra);
+      if (distance > (size_t)(out - z->out_start)) {
+        z->reason = "bad dist";
+        break;
+      }
+      copy_match(out, distance, length);
+      out += length;
+      continue;
+    }
+    // Near the end of the input or of the buffer: one symbol at a time.
     REFILL();
     uint32_t e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
     if (e & ENTRY_LITERAL) {
-      // Two literals per refill: 56 bits hold two codewords and the next lookup.
       if (out >= out_limit) {
         z->out = out;
         if (!ensure_room(z, 1)) break;
@@ -285,18 +384,7 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
         out_limit = z->out_limit;
       }
       *out++ = (uint8_t)(e >> 16);
-      e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
-      if (e & ENTRY_LITERAL) {
-        if (out >= out_limit) {
-          z->out = out;
-          if (!ensure_room(z, 1)) break;
-          out = z->out;
-          out_limit = z->out_limit;
-        }
-        *out++ = (uint8_t)(e >> 16);
-        continue;
-      }
-      REFILL();
+      continue;
     }
     if (e & (ENTRY_END | ENTRY_INVALID)) {
       if (e & ENTRY_INVALID) {
@@ -306,7 +394,7 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
       ok = true;
       break;
     }
-    uint32_t extra = (e >> 4) & 15;
+    uint32_t extra = (e >> 8) & 15;
     uint32_t length = (e >> 16) + BITS(extra);
     CONSUME(extra);
     uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
@@ -314,7 +402,7 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
       z->reason = "bad huffman code";
       break;
     }
-    extra = (d >> 4) & 15;
+    extra = (d >> 8) & 15;
     size_t distance = (d >> 16) + BITS(extra);
     CONSUME(extra);
     if (distance > (size_t)(out - z->out_start)) {
@@ -327,27 +415,8 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
       out = z->out;
       out_limit = z->out_limit;
     }
-    const uint8_t* src = out - distance;
-    uint8_t* end = out + length;
-    if (distance >= 16) {
-      do {
-        memcpy(out, src, 16);
-        out += 16;
-        src += 16;
-      } while (out < end);
-    } else if (distance >= 8) {
-      do {
-        memcpy(out, src, 8);
-        out += 8;
-        src += 8;
-      } while (out < end);
-    } else if (distance == 1) {
-      memset(out, *src, length);
-    } else {
-      // Short periods repeat a pattern that is still being written.
-      for (uint32_t i = 0; i < length; ++i) out[i] = src[i];
-    }
-    out = end;
+    copy_match(out, distance, length);
+    out += length;
   }
   z->bitbuf = bitbuf;
   z->bitsleft = bitsleft;
@@ -538,8 +607,22 @@ uint8_t* zlib_decode_to_new_buffer(const uint8_t* input, int32_t input_len, int3
                                    const char** reason_out) {
   size_t produced = 0;
   size_t len = input_len > 0 ? (size_t)input_len : 0;
-  uint8_t* out = zlib_decode_bounded(input, len, INITIAL_CAPACITY - COPY_SLACK, 0x7fffffff, &produced,
-                                     reason_out, nullptr);
-  if (out) *out_len = (int32_t)produced;
+  // Starting near the likely size saves the copies and fresh pages of a dozen
+  // doublings; the guess is capped, so a large stream still grows. Should the
+  // guess itself not be granted, the usual 16 KiB start gets its chance.
+  size_t guess = len < (size_t)GUESS_CAP / GUESS_RATIO ? len * GUESS_RATIO : (size_t)GUESS_CAP;
+  if (guess < INITIAL_CAPACITY - COPY_SLACK) guess = INITIAL_CAPACITY - COPY_SLACK;
+  const char* reason = nullptr;
+  bool over_limit = false;
+  uint8_t* out = zlib_decode_bounded(input, len, guess, 0x7fffffff, &produced, &reason, &over_limit);
+  if (!out && !over_limit && reason && strcmp(reason, "outofmem") == 0 && guess > INITIAL_CAPACITY - COPY_SLACK) {
+    reason = nullptr;
+    out = zlib_decode_bounded(input, len, INITIAL_CAPACITY - COPY_SLACK, 0x7fffffff, &produced, &reason, nullptr);
+  }
+  if (out) {
+    *out_len = (int32_t)produced;
+  } else if (reason_out && reason) {
+    *reason_out = reason;
+  }
   return out;
 }
