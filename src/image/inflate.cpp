@@ -29,7 +29,7 @@ enum {
   DIST_SYMBOLS = 32,
   CODELEN_SYMBOLS = 19,
   LITLEN_ROOT_BITS = 11,
-  DIST_ROOT_BITS = 10,
+  DIST_ROOT_BITS = 8,
   CODELEN_ROOT_BITS = 7,  // code-length codes are at most 7 bits: never a subtable
   // Worst case: every symbol a long code with its own full-size subtable.
   LITLEN_TABLE_SIZE = (1 << LITLEN_ROOT_BITS) + LITLEN_SYMBOLS * (1 << (MAX_CODE_BITS - LITLEN_ROOT_BITS)),
@@ -83,6 +83,19 @@ static const SymbolTemplates& templates() {
   return t;
 }
 
+struct ByteReversal {
+  uint8_t of[256];
+  constexpr ByteReversal() : of() {
+    for (int i = 0; i < 256; ++i) {
+      int r = 0;
+      for (int b = 0; b < 8; ++b) r |= ((i >> b) & 1) << (7 - b);
+      of[i] = (uint8_t)r;
+    }
+  }
+};
+static constexpr ByteReversal BYTE_REVERSAL;
+static constexpr const uint8_t* BYTE_REVERSED = BYTE_REVERSAL.of;
+
 // Builds a lookup table from code lengths. Returns false when the lengths
 // over-subscribe the code space; incomplete codes are accepted and their
 // unused codewords decode as ENTRY_INVALID.
@@ -105,17 +118,20 @@ static bool huffman_build(uint32_t* table, int root_bits, const uint8_t* lengths
   for (int i = 0; i < count; ++i)
     if (lengths[i]) sorted[offset[lengths[i]]++] = (uint16_t)i;
 
+  // A complete code covers every entry; only gaps need marking invalid.
+  const bool complete = code == 1 << (MAX_CODE_BITS + 1);
   const uint32_t root_size = 1u << root_bits;
-  for (uint32_t i = 0; i < root_size; ++i) table[i] = ENTRY_INVALID;
+  if (!complete)
+    for (uint32_t i = 0; i < root_size; ++i) table[i] = ENTRY_INVALID;
   const int sub_bits = max_len > root_bits ? max_len - root_bits : 0;
   const uint32_t sub_size = 1u << sub_bits;
   uint32_t next_sub = root_size;
+  uint32_t last_prefix = root_size;  // none yet
   uint32_t canon = 0;  // canonical code, most significant bit first
   int k = 0;
   for (int len = 1; len <= max_len; ++len, canon <<= 1) {
     for (int n = 0; n < len_count[len]; ++n, ++canon) {
-      uint32_t rev = 0;
-      for (int b = 0; b < len; ++b) rev |= ((canon >> b) & 1u) << (len - 1 - b);
+      const uint32_t rev = (uint32_t)(BYTE_REVERSED[canon & 255] << 8 | BYTE_REVERSED[canon >> 8]) >> (16 - len);
       uint32_t entry = tmpl[sorted[k++]];
       const int extra = (int)((entry >> 8) & 15);
       if (extra && len + extra <= root_bits) {
@@ -134,9 +150,13 @@ static bool huffman_build(uint32_t* table, int root_bits, const uint8_t* lengths
         continue;
       }
       uint32_t prefix = rev & (root_size - 1);
-      if (!(table[prefix] & ENTRY_SUBTABLE)) {
+      // Canonical codes rise with (length, symbol), so the long codes under
+      // one root prefix come one after another.
+      if (prefix != last_prefix) {
+        last_prefix = prefix;
         table[prefix] = ENTRY_SUBTABLE | (next_sub << 16) | ((uint32_t)sub_bits << 8) | (uint32_t)root_bits;
-        for (uint32_t i = 0; i < sub_size; ++i) table[next_sub + i] = ENTRY_INVALID;
+        if (!complete)
+          for (uint32_t i = 0; i < sub_size; ++i) table[next_sub + i] = ENTRY_INVALID;
         next_sub += sub_size;
       }
       uint32_t base = table[prefix] >> 16;
@@ -312,66 +332,90 @@ static inline void copy_match(uint8_t* out, size_t distance, uint32_t length) {
   }
 }
 
+enum FastResult { FAST_NEEDS_CARE, FAST_BLOCK_END, FAST_FAILED };
+
+// The bulk of a block: runs while the input has room for two refills and the
+// output for three literals or a longest match, so neither is checked per
+// symbol. Stops at the end of the block, on a failure (reason recorded), or
+// when either room runs short.
+static inline FastResult inflate_fast(Inflater* z, const uint32_t* lit, const uint32_t* dist, uint64_t* bitbuf_io,
+                                      unsigned* bitsleft_io, uint8_t** out_io, uint8_t* const out_limit) {
+  enum { FAST_IN = 16, FAST_OUT = 258 + 3 };
+  uint64_t bitbuf = *bitbuf_io;
+  unsigned bitsleft = *bitsleft_io;
+  const uint8_t* in = z->in;
+  const uint8_t* const in_end = z->in_end;
+  uint8_t* out = *out_io;
+  const uint8_t* const out_start = z->out_start;
+  FastResult result = FAST_NEEDS_CARE;
+  while (in_end - in >= FAST_IN && out_limit - out >= FAST_OUT) {
+    bitbuf |= load_le64(in) << bitsleft;
+    in += (63 - bitsleft) >> 3;
+    bitsleft |= 56;
+    uint32_t e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+    if (e & ENTRY_LITERAL) {
+      // 56 bits hold three literals of up to 15 bits and the next root lookup.
+      *out++ = (uint8_t)(e >> 16);
+      e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+      if (e & ENTRY_LITERAL) {
+        *out++ = (uint8_t)(e >> 16);
+        e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+        if (e & ENTRY_LITERAL) {
+          *out++ = (uint8_t)(e >> 16);
+          continue;
+        }
+      }
+      bitbuf |= load_le64(in) << bitsleft;
+      in += (63 - bitsleft) >> 3;
+      bitsleft |= 56;
+    }
+    if (e & (ENTRY_END | ENTRY_INVALID)) {
+      if (e & ENTRY_INVALID) {
+        z->reason = "bad huffman code";
+        result = FAST_FAILED;
+      } else {
+        result = FAST_BLOCK_END;
+      }
+      break;
+    }
+    uint32_t extra = (e >> 8) & 15;
+    uint32_t length = (e >> 16) + BITS(extra);
+    CONSUME(extra);
+    uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
+    if (d & ENTRY_INVALID) {
+      z->reason = "bad huffman code";
+      result = FAST_FAILED;
+      break;
+    }
+    extra = (d >> 8) & 15;
+    size_t distance = (d >> 16) + BITS(extra);
+    CONSUME(extra);
+    if (distance > (size_t)(out - out_start)) {
+      z->reason = "bad dist";
+      result = FAST_FAILED;
+      break;
+    }
+    copy_match(out, distance, length);
+    out += length;
+  }
+  z->in = in;
+  *bitbuf_io = bitbuf;
+  *bitsleft_io = bitsleft;
+  *out_io = out;
+  return result;
+}
+
 static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t* dist) {
   uint64_t bitbuf = z->bitbuf;
   unsigned bitsleft = z->bitsleft;
   uint8_t* out = z->out;
   uint8_t* out_limit = z->out_limit;
   bool ok = false;
-  // The fast loop needs room for two refills of input and for three literals
-  // or a longest match of output, so it checks neither per symbol.
-  enum { FAST_IN = 16, FAST_OUT = 258 + 3 };
   for (;;) {
-    if (z->in_end - z->in >= FAST_IN && out_limit - out >= FAST_OUT) {
-      const uint8_t* in = z->in;
-      bitbuf |= load_le64(in) << bitsleft;
-      in += (63 - bitsleft) >> 3;
-      bitsleft |= 56;
-      uint32_t e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
-      if (e & ENTRY_LITERAL) {
-        // 56 bits hold three literals of up to 15 bits and the next root lookup.
-        *out++ = (uint8_t)(e >> 16);
-        e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
-        if (e & ENTRY_LITERAL) {
-          *out++ = (uint8_t)(e >> 16);
-          e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
-          if (e & ENTRY_LITERAL) {
-            *out++ = (uint8_t)(e >> 16);
-            z->in = in;
-            continue;
-          }
-        }
-        bitbuf |= load_le64(in) << bitsleft;
-        in += (63 - bitsleft) >> 3;
-        bitsleft |= 56;
-      }
-      z->in = in;
-      if (e & (ENTRY_END | ENTRY_INVALID)) {
-        if (e & ENTRY_INVALID) {
-          z->reason = "bad huffman code";
-          break;
-        }
-        ok = true;
-        break;
-      }
-      uint32_t extra = (e >> 8) & 15;
-      uint32_t length = (e >> 16) + BITS(extra);
-      CONSUME(extra);
-      uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
-      if (d & ENTRY_INVALID) {
-        z->reason = "bad huffman code";
-        break;
-      }
-      extra = (d >> 8) & 15;
-      size_t distance = (d >> 16) + BITS(extra);
-      CONSUME(extra);
-      if (distance > (size_t)(out - z->out_start)) {
-        z->reason = "bad dist";
-        break;
-      }
-      copy_match(out, distance, length);
-      out += length;
-      continue;
+    FastResult fast = inflate_fast(z, lit, dist, &bitbuf, &bitsleft, &out, out_limit);
+    if (fast != FAST_NEEDS_CARE) {
+      ok = fast == FAST_BLOCK_END;
+      break;
     }
     // Near the end of the input or of the buffer: one symbol at a time.
     REFILL();
@@ -424,8 +468,20 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
   return ok;
 }
 
+// Tops the bit buffer up to at least 56 bits, eight bytes at once while the
+// input lasts.
+static inline bool refill(Inflater* z) {
+  if (z->in_end - z->in >= 8) {
+    z->bitbuf |= load_le64(z->in) << z->bitsleft;
+    z->in += (63 - z->bitsleft) >> 3;
+    z->bitsleft |= 56;
+    return true;
+  }
+  return refill_slow(z);
+}
+
 static bool read_bits(Inflater* z, unsigned n, uint32_t* value) {
-  if (z->bitsleft < n && !refill_slow(z)) return false;
+  if (z->bitsleft < n && !refill(z)) return false;
   *value = (uint32_t)(z->bitbuf & ((1ull << n) - 1));
   z->bitbuf >>= n;
   z->bitsleft -= n;
@@ -486,7 +542,7 @@ static bool inflate_dynamic_tables(Inflater* z) {
   uint8_t lengths[LITLEN_SYMBOLS + DIST_SYMBOLS];
   uint32_t n = 0;
   while (n < total) {
-    if (z->bitsleft < 16 && !refill_slow(z)) return false;  // 7-bit code + 7 extra bits
+    if (z->bitsleft < 16 && !refill(z)) return false;  // 7-bit code + 7 extra bits
     uint32_t e = decode_entry(z->codelen, CODELEN_ROOT_BITS, z->bitbuf, z->bitsleft);
     if (e & ENTRY_INVALID) {
       z->reason = "bad huffman code";
