@@ -35,7 +35,7 @@ enum {
   LITLEN_TABLE_SIZE = (1 << LITLEN_ROOT_BITS) + LITLEN_SYMBOLS * (1 << (MAX_CODE_BITS - LITLEN_ROOT_BITS)),
   DIST_TABLE_SIZE = (1 << DIST_ROOT_BITS) + DIST_SYMBOLS * (1 << (MAX_CODE_BITS - DIST_ROOT_BITS)),
   CODELEN_TABLE_SIZE = 1 << CODELEN_ROOT_BITS,
-  COPY_SLACK = 16,          // match copies may write up to 15 bytes past their end
+  COPY_SLACK = ZLIB_DECODE_SLACK,  // match copies may write up to 15 bytes past their end
   PHANTOM_LIMIT_BITS = 256, // zero bits that may be consumed past the input end
   INITIAL_CAPACITY = 16384,
   // First output capacity for a stream of unknown size: four times the input
@@ -205,6 +205,7 @@ struct Inflater {
   size_t max_len;         // output may not pass this
   const char* reason;
   bool over_limit;
+  bool caller_buffer;     // out_start belongs to the caller: never reallocated
   uint32_t litlen[LITLEN_TABLE_SIZE];
   uint32_t dist[DIST_TABLE_SIZE];
   uint32_t codelen[CODELEN_TABLE_SIZE];
@@ -285,6 +286,10 @@ static bool ensure_room(Inflater* z, size_t n) {
   size_t cap = (size_t)(z->out_limit - z->out_start) + COPY_SLACK;
   size_t want = used + n + COPY_SLACK;
   if (want <= cap) return true;
+  if (z->caller_buffer) {  // sized for max_len, so never reached
+    z->reason = "outofmem";
+    return false;
+  }
   while (cap < want) {
     if (cap > ((size_t)1 << 31)) {
       z->reason = "outofmem";
@@ -624,15 +629,14 @@ static bool inflate_stream(Inflater* z) {
   }
 }
 
-uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expected_len,
-                             size_t max_len, size_t* out_len, const char** reason_out,
-                             bool* over_limit) {
+// Decodes into out (capacity `cap`, of which COPY_SLACK is slack); returns
+// the buffer as it ended up (it may have grown), or null with it released.
+static uint8_t* inflate_into(const uint8_t* input, size_t input_len, uint8_t* out, size_t cap, bool caller_buffer,
+                             size_t max_len, size_t* out_len, const char** reason_out, bool* over_limit) {
   if (over_limit) *over_limit = false;
   Inflater* z = (Inflater*)malloc(sizeof(Inflater));
-  size_t cap = expected_len + COPY_SLACK;
-  uint8_t* out = z ? (uint8_t*)malloc(cap) : nullptr;
-  if (!out) {
-    free(z);
+  if (!z) {
+    if (!caller_buffer) free(out);
     if (reason_out) *reason_out = "outofmem";
     return nullptr;
   }
@@ -646,17 +650,37 @@ uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expe
   z->max_len = max_len;
   z->reason = nullptr;
   z->over_limit = false;
+  z->caller_buffer = caller_buffer;
   uint8_t* result = nullptr;
   if (inflate_stream(z)) {
     result = z->out_start;
     *out_len = (size_t)(z->out - z->out_start);
   } else {
-    free(z->out_start);
+    if (!caller_buffer) free(z->out_start);
     if (reason_out && z->reason) *reason_out = z->reason;
     if (over_limit) *over_limit = z->over_limit;
   }
   free(z);
   return result;
+}
+
+uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expected_len,
+                             size_t max_len, size_t* out_len, const char** reason_out,
+                             bool* over_limit) {
+  size_t cap = expected_len + COPY_SLACK;
+  uint8_t* out = (uint8_t*)malloc(cap);
+  if (!out) {
+    if (over_limit) *over_limit = false;
+    if (reason_out) *reason_out = "outofmem";
+    return nullptr;
+  }
+  return inflate_into(input, input_len, out, cap, false, max_len, out_len, reason_out, over_limit);
+}
+
+bool zlib_decode_into(const uint8_t* input, size_t input_len, uint8_t* out, size_t max_len, size_t* out_len,
+                      const char** reason_out, bool* over_limit) {
+  return inflate_into(input, input_len, out, max_len + COPY_SLACK, true, max_len, out_len, reason_out,
+                      over_limit) != nullptr;
 }
 
 uint8_t* zlib_decode_to_new_buffer(const uint8_t* input, int32_t input_len, int32_t* out_len,
