@@ -21,10 +21,19 @@ trap 'rm -rf "$work"' EXIT
 "$build/bench/decode_tool/decode_tool_inputs" "$work"
 
 runs=5
+perf=$(command -v perf || true)
+[ -n "$perf" ] && ! "$perf" stat -x, -e task-clock -- true >/dev/null 2>&1 && perf=""
 # "WALL CPU" of one run of the command in microseconds: wall clock, and the
-# user + system time of the process (steadier when the machine is shared).
+# CPU time of the process (steadier when the machine is shared), from perf's
+# task clock when perf is there, else from the shell's tick-based count.
 run_us() {
   local start=$EPOCHREALTIME cpu
+  if [ -n "$perf" ]; then
+    cpu=$("$perf" stat -x, -e task-clock -- "$@" 2>&1 >/dev/null | grep task-clock | cut -d, -f1)
+    local end=$EPOCHREALTIME
+    echo "$(( ${end/./} - ${start/./} )) $(echo "$cpu * 1000 / 1" | bc)"
+    return
+  fi
   cpu=$( ("$@" >/dev/null; times) | tail -n 1)
   local end=$EPOCHREALTIME
   # times says "0m0.123s 0m0.004s" for the children: user then system.
