@@ -1,8 +1,11 @@
 // Baseline sequential JPEG (Huffman, 8-bit): grey and YCbCr with sampling
-// factors 1..4. Blocks are decoded straight into full component planes; the
-// chroma upsampling and colour conversion then run row by row into the result,
-// so no upsampled plane is ever stored. Entropy decoding reads through a 64-bit
-// buffer with a 9-bit lookahead that also resolves short AC run/value pairs.
+// factors 1..4. Blocks are decoded into component planes; the chroma
+// upsampling and colour conversion run row by row into the result, so no
+// upsampled plane is ever stored. A first scan holding every component keeps
+// only two MCU rows per plane and converts as it goes; otherwise the planes
+// are whole. Entropy decoding reads through a 64-bit buffer with a 9-bit
+// lookahead that also resolves DC differences, ends of block and short AC
+// run/value pairs.
 #include <stdlib.h>
 #include <string.h>
 
