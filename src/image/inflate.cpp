@@ -10,9 +10,10 @@
 #include <string.h>
 
 // Table entry layout (32 bits):
-//   bits 0..3   codeword bits to consume (in a subtable: bits past the root)
-//   bits 4..7   extra bits that follow (length or distance)
-//   bits 8..11  for a subtable link: the subtable's index bits
+//   bits 0..5   bits to consume (in a subtable: bits past the root); when the
+//               extra bits fit the root lookup too, codeword and extra bits
+//   bits 8..11  extra bits still to read (length or distance), 0 if resolved;
+//               for a subtable link: the subtable's index bits
 //   bits 12..15 flags below
 //   bits 16..31 value: literal byte, length/distance base, symbol, or subtable offset
 enum : uint32_t {
@@ -34,9 +35,13 @@ enum {
   LITLEN_TABLE_SIZE = (1 << LITLEN_ROOT_BITS) + LITLEN_SYMBOLS * (1 << (MAX_CODE_BITS - LITLEN_ROOT_BITS)),
   DIST_TABLE_SIZE = (1 << DIST_ROOT_BITS) + DIST_SYMBOLS * (1 << (MAX_CODE_BITS - DIST_ROOT_BITS)),
   CODELEN_TABLE_SIZE = 1 << CODELEN_ROOT_BITS,
-  COPY_SLACK = 16,          // match copies may write up to 15 bytes past their end
+  COPY_SLACK = ZLIB_DECODE_SLACK,  // match copies may write up to 15 bytes past their end
   PHANTOM_LIMIT_BITS = 256, // zero bits that may be consumed past the input end
   INITIAL_CAPACITY = 16384,
+  // First output capacity for a stream of unknown size: four times the input
+  // (typical of images and text), at most 24 MiB.
+  GUESS_RATIO = 4,
+  GUESS_CAP = 24 << 20,
 };
 static_assert(LITLEN_TABLE_SIZE < 65536 && DIST_TABLE_SIZE < 65536, "subtable offsets live in 16 bits");
 // One refill (at least 56 bits) covers a whole match: 15 + 5 + 15 + 13 bits.
@@ -65,9 +70,9 @@ static SymbolTemplates make_templates() {
   for (int s = 0; s < 256; ++s) t.litlen[s] = ENTRY_LITERAL | ((uint32_t)s << 16);
   t.litlen[256] = ENTRY_END;
   for (int s = 257; s < 286; ++s)
-    t.litlen[s] = ((uint32_t)LENGTH_BASE[s - 257] << 16) | ((uint32_t)LENGTH_EXTRA[s - 257] << 4);
+    t.litlen[s] = ((uint32_t)LENGTH_BASE[s - 257] << 16) | ((uint32_t)LENGTH_EXTRA[s - 257] << 8);
   t.litlen[286] = t.litlen[287] = ENTRY_INVALID;
-  for (int s = 0; s < 30; ++s) t.dist[s] = ((uint32_t)DIST_BASE[s] << 16) | ((uint32_t)DIST_EXTRA[s] << 4);
+  for (int s = 0; s < 30; ++s) t.dist[s] = ((uint32_t)DIST_BASE[s] << 16) | ((uint32_t)DIST_EXTRA[s] << 8);
   t.dist[30] = t.dist[31] = ENTRY_INVALID;
   for (int s = 0; s < CODELEN_SYMBOLS; ++s) t.codelen[s] = (uint32_t)s << 16;
   return t;
@@ -77,6 +82,19 @@ static const SymbolTemplates& templates() {
   static const SymbolTemplates t = make_templates();
   return t;
 }
+
+struct ByteReversal {
+  uint8_t of[256];
+  constexpr ByteReversal() : of() {
+    for (int i = 0; i < 256; ++i) {
+      int r = 0;
+      for (int b = 0; b < 8; ++b) r |= ((i >> b) & 1) << (7 - b);
+      of[i] = (uint8_t)r;
+    }
+  }
+};
+static constexpr ByteReversal BYTE_REVERSAL;
+static constexpr const uint8_t* BYTE_REVERSED = BYTE_REVERSAL.of;
 
 // Builds a lookup table from code lengths. Returns false when the lengths
 // over-subscribe the code space; incomplete codes are accepted and their
@@ -100,27 +118,45 @@ static bool huffman_build(uint32_t* table, int root_bits, const uint8_t* lengths
   for (int i = 0; i < count; ++i)
     if (lengths[i]) sorted[offset[lengths[i]]++] = (uint16_t)i;
 
+  // A complete code covers every entry; only gaps need marking invalid.
+  const bool complete = code == 1 << (MAX_CODE_BITS + 1);
   const uint32_t root_size = 1u << root_bits;
-  for (uint32_t i = 0; i < root_size; ++i) table[i] = ENTRY_INVALID;
+  if (!complete)
+    for (uint32_t i = 0; i < root_size; ++i) table[i] = ENTRY_INVALID;
   const int sub_bits = max_len > root_bits ? max_len - root_bits : 0;
   const uint32_t sub_size = 1u << sub_bits;
   uint32_t next_sub = root_size;
+  uint32_t last_prefix = root_size;  // none yet
   uint32_t canon = 0;  // canonical code, most significant bit first
   int k = 0;
   for (int len = 1; len <= max_len; ++len, canon <<= 1) {
     for (int n = 0; n < len_count[len]; ++n, ++canon) {
-      uint32_t rev = 0;
-      for (int b = 0; b < len; ++b) rev |= ((canon >> b) & 1u) << (len - 1 - b);
+      const uint32_t rev = (uint32_t)(BYTE_REVERSED[canon & 255] << 8 | BYTE_REVERSED[canon >> 8]) >> (16 - len);
       uint32_t entry = tmpl[sorted[k++]];
+      const int extra = (int)((entry >> 8) & 15);
+      if (extra && len + extra <= root_bits) {
+        // The extra bits fit the lookup too: one entry per extra value,
+        // holding the finished length or distance.
+        uint32_t plain = entry & ~0xf00u;
+        for (uint32_t x = 0; x < (1u << extra); ++x) {
+          uint32_t resolved = (plain + (x << 16)) | (uint32_t)(len + extra);
+          for (uint32_t i = rev | (x << len); i < root_size; i += 1u << (len + extra)) table[i] = resolved;
+        }
+        continue;
+      }
       if (len <= root_bits) {
         entry |= (uint32_t)len;
         for (uint32_t i = rev; i < root_size; i += 1u << len) table[i] = entry;
         continue;
       }
       uint32_t prefix = rev & (root_size - 1);
-      if (!(table[prefix] & ENTRY_SUBTABLE)) {
+      // Canonical codes rise with (length, symbol), so the long codes under
+      // one root prefix come one after another.
+      if (prefix != last_prefix) {
+        last_prefix = prefix;
         table[prefix] = ENTRY_SUBTABLE | (next_sub << 16) | ((uint32_t)sub_bits << 8) | (uint32_t)root_bits;
-        for (uint32_t i = 0; i < sub_size; ++i) table[next_sub + i] = ENTRY_INVALID;
+        if (!complete)
+          for (uint32_t i = 0; i < sub_size; ++i) table[next_sub + i] = ENTRY_INVALID;
         next_sub += sub_size;
       }
       uint32_t base = table[prefix] >> 16;
@@ -169,6 +205,7 @@ struct Inflater {
   size_t max_len;         // output may not pass this
   const char* reason;
   bool over_limit;
+  bool caller_buffer;     // out_start belongs to the caller: never reallocated
   uint32_t litlen[LITLEN_TABLE_SIZE];
   uint32_t dist[DIST_TABLE_SIZE];
   uint32_t codelen[CODELEN_TABLE_SIZE];
@@ -234,7 +271,7 @@ static inline uint32_t decode_entry(const uint32_t* table, unsigned root_bits, u
     CONSUME(root_bits);
     e = table[(e >> 16) + (bitbuf & ((1u << ((e >> 8) & 15)) - 1))];
   }
-  CONSUME(e & 15);
+  CONSUME(e & 63);  // a 64-bit shift masks its count to 6 bits anyway
   return e;
 }
 
@@ -249,6 +286,10 @@ static bool ensure_room(Inflater* z, size_t n) {
   size_t cap = (size_t)(z->out_limit - z->out_start) + COPY_SLACK;
   size_t want = used + n + COPY_SLACK;
   if (want <= cap) return true;
+  if (z->caller_buffer) {  // sized for max_len, so never reached
+    z->reason = "outofmem";
+    return false;
+  }
   while (cap < want) {
     if (cap > ((size_t)1 << 31)) {
       z->reason = "outofmem";
@@ -267,6 +308,108 @@ static bool ensure_room(Inflater* z, size_t n) {
   return true;
 }
 
+// Copies a match of `length` bytes from `distance` back; may write up to
+// COPY_SLACK - 1 bytes past its end.
+static inline void copy_match(uint8_t* out, size_t distance, uint32_t length) {
+  const uint8_t* src = out - distance;
+  uint8_t* end = out + length;
+  if (distance >= 16) {
+    do {
+      memcpy(out, src, 16);
+      out += 16;
+      src += 16;
+    } while (out < end);
+  } else if (distance >= 8) {
+    do {
+      memcpy(out, src, 8);
+      out += 8;
+      src += 8;
+    } while (out < end);
+  } else if (distance == 1) {
+    memset(out, *src, length);
+  } else {
+    // Short periods: one 8-byte word of the pattern, written again every
+    // whole number of periods that fits in a word.
+    uint8_t pattern[8];
+    for (size_t i = 0; i < 8; ++i) pattern[i] = src[i % distance];
+    const size_t step = 8 - 8 % distance;
+    for (; out < end; out += step) memcpy(out, pattern, 8);
+  }
+}
+
+enum FastResult { FAST_NEEDS_CARE, FAST_BLOCK_END, FAST_FAILED };
+
+// The bulk of a block: runs while the input has room for two refills and the
+// output for three literals or a longest match, so neither is checked per
+// symbol. Stops at the end of the block, on a failure (reason recorded), or
+// when either room runs short.
+static inline FastResult inflate_fast(Inflater* z, const uint32_t* lit, const uint32_t* dist, uint64_t* bitbuf_io,
+                                      unsigned* bitsleft_io, uint8_t** out_io, uint8_t* const out_limit) {
+  enum { FAST_IN = 16, FAST_OUT = 258 + 3 };
+  uint64_t bitbuf = *bitbuf_io;
+  unsigned bitsleft = *bitsleft_io;
+  const uint8_t* in = z->in;
+  const uint8_t* const in_end = z->in_end;
+  uint8_t* out = *out_io;
+  const uint8_t* const out_start = z->out_start;
+  FastResult result = FAST_NEEDS_CARE;
+  while (in_end - in >= FAST_IN && out_limit - out >= FAST_OUT) {
+    bitbuf |= load_le64(in) << bitsleft;
+    in += (63 - bitsleft) >> 3;
+    bitsleft |= 56;
+    uint32_t e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+    if (e & ENTRY_LITERAL) {
+      // 56 bits hold three literals of up to 15 bits and the next root lookup.
+      *out++ = (uint8_t)(e >> 16);
+      e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+      if (e & ENTRY_LITERAL) {
+        *out++ = (uint8_t)(e >> 16);
+        e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
+        if (e & ENTRY_LITERAL) {
+          *out++ = (uint8_t)(e >> 16);
+          continue;
+        }
+      }
+      bitbuf |= load_le64(in) << bitsleft;
+      in += (63 - bitsleft) >> 3;
+      bitsleft |= 56;
+    }
+    if (e & (ENTRY_END | ENTRY_INVALID)) {
+      if (e & ENTRY_INVALID) {
+        z->reason = "bad huffman code";
+        result = FAST_FAILED;
+      } else {
+        result = FAST_BLOCK_END;
+      }
+      break;
+    }
+    uint32_t extra = (e >> 8) & 15;
+    uint32_t length = (e >> 16) + BITS(extra);
+    CONSUME(extra);
+    uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
+    if (d & ENTRY_INVALID) {
+      z->reason = "bad huffman code";
+      result = FAST_FAILED;
+      break;
+    }
+    extra = (d >> 8) & 15;
+    size_t distance = (d >> 16) + BITS(extra);
+    CONSUME(extra);
+    if (distance > (size_t)(out - out_start)) {
+      z->reason = "bad dist";
+      result = FAST_FAILED;
+      break;
+    }
+    copy_match(out, distance, length);
+    out += length;
+  }
+  z->in = in;
+  *bitbuf_io = bitbuf;
+  *bitsleft_io = bitsleft;
+  *out_io = out;
+  return result;
+}
+
 static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t* dist) {
   uint64_t bitbuf = z->bitbuf;
   unsigned bitsleft = z->bitsleft;
@@ -274,10 +417,15 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
   uint8_t* out_limit = z->out_limit;
   bool ok = false;
   for (;;) {
+    FastResult fast = inflate_fast(z, lit, dist, &bitbuf, &bitsleft, &out, out_limit);
+    if (fast != FAST_NEEDS_CARE) {
+      ok = fast == FAST_BLOCK_END;
+      break;
+    }
+    // Near the end of the input or of the buffer: one symbol at a time.
     REFILL();
     uint32_t e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
     if (e & ENTRY_LITERAL) {
-      // Two literals per refill: 56 bits hold two codewords and the next lookup.
       if (out >= out_limit) {
         z->out = out;
         if (!ensure_room(z, 1)) break;
@@ -285,18 +433,7 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
         out_limit = z->out_limit;
       }
       *out++ = (uint8_t)(e >> 16);
-      e = decode_entry(lit, LITLEN_ROOT_BITS, bitbuf, bitsleft);
-      if (e & ENTRY_LITERAL) {
-        if (out >= out_limit) {
-          z->out = out;
-          if (!ensure_room(z, 1)) break;
-          out = z->out;
-          out_limit = z->out_limit;
-        }
-        *out++ = (uint8_t)(e >> 16);
-        continue;
-      }
-      REFILL();
+      continue;
     }
     if (e & (ENTRY_END | ENTRY_INVALID)) {
       if (e & ENTRY_INVALID) {
@@ -306,7 +443,7 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
       ok = true;
       break;
     }
-    uint32_t extra = (e >> 4) & 15;
+    uint32_t extra = (e >> 8) & 15;
     uint32_t length = (e >> 16) + BITS(extra);
     CONSUME(extra);
     uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
@@ -314,7 +451,7 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
       z->reason = "bad huffman code";
       break;
     }
-    extra = (d >> 4) & 15;
+    extra = (d >> 8) & 15;
     size_t distance = (d >> 16) + BITS(extra);
     CONSUME(extra);
     if (distance > (size_t)(out - z->out_start)) {
@@ -327,27 +464,8 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
       out = z->out;
       out_limit = z->out_limit;
     }
-    const uint8_t* src = out - distance;
-    uint8_t* end = out + length;
-    if (distance >= 16) {
-      do {
-        memcpy(out, src, 16);
-        out += 16;
-        src += 16;
-      } while (out < end);
-    } else if (distance >= 8) {
-      do {
-        memcpy(out, src, 8);
-        out += 8;
-        src += 8;
-      } while (out < end);
-    } else if (distance == 1) {
-      memset(out, *src, length);
-    } else {
-      // Short periods repeat a pattern that is still being written.
-      for (uint32_t i = 0; i < length; ++i) out[i] = src[i];
-    }
-    out = end;
+    copy_match(out, distance, length);
+    out += length;
   }
   z->bitbuf = bitbuf;
   z->bitsleft = bitsleft;
@@ -355,8 +473,20 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
   return ok;
 }
 
+// Tops the bit buffer up to at least 56 bits, eight bytes at once while the
+// input lasts.
+static inline bool refill(Inflater* z) {
+  if (z->in_end - z->in >= 8) {
+    z->bitbuf |= load_le64(z->in) << z->bitsleft;
+    z->in += (63 - z->bitsleft) >> 3;
+    z->bitsleft |= 56;
+    return true;
+  }
+  return refill_slow(z);
+}
+
 static bool read_bits(Inflater* z, unsigned n, uint32_t* value) {
-  if (z->bitsleft < n && !refill_slow(z)) return false;
+  if (z->bitsleft < n && !refill(z)) return false;
   *value = (uint32_t)(z->bitbuf & ((1ull << n) - 1));
   z->bitbuf >>= n;
   z->bitsleft -= n;
@@ -417,7 +547,7 @@ static bool inflate_dynamic_tables(Inflater* z) {
   uint8_t lengths[LITLEN_SYMBOLS + DIST_SYMBOLS];
   uint32_t n = 0;
   while (n < total) {
-    if (z->bitsleft < 16 && !refill_slow(z)) return false;  // 7-bit code + 7 extra bits
+    if (z->bitsleft < 16 && !refill(z)) return false;  // 7-bit code + 7 extra bits
     uint32_t e = decode_entry(z->codelen, CODELEN_ROOT_BITS, z->bitbuf, z->bitsleft);
     if (e & ENTRY_INVALID) {
       z->reason = "bad huffman code";
@@ -499,15 +629,14 @@ static bool inflate_stream(Inflater* z) {
   }
 }
 
-uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expected_len,
-                             size_t max_len, size_t* out_len, const char** reason_out,
-                             bool* over_limit) {
+// Decodes into out (capacity `cap`, of which COPY_SLACK is slack); returns
+// the buffer as it ended up (it may have grown), or null with it released.
+static uint8_t* inflate_into(const uint8_t* input, size_t input_len, uint8_t* out, size_t cap, bool caller_buffer,
+                             size_t max_len, size_t* out_len, const char** reason_out, bool* over_limit) {
   if (over_limit) *over_limit = false;
   Inflater* z = (Inflater*)malloc(sizeof(Inflater));
-  size_t cap = expected_len + COPY_SLACK;
-  uint8_t* out = z ? (uint8_t*)malloc(cap) : nullptr;
-  if (!out) {
-    free(z);
+  if (!z) {
+    if (!caller_buffer) free(out);
     if (reason_out) *reason_out = "outofmem";
     return nullptr;
   }
@@ -521,12 +650,13 @@ uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expe
   z->max_len = max_len;
   z->reason = nullptr;
   z->over_limit = false;
+  z->caller_buffer = caller_buffer;
   uint8_t* result = nullptr;
   if (inflate_stream(z)) {
     result = z->out_start;
     *out_len = (size_t)(z->out - z->out_start);
   } else {
-    free(z->out_start);
+    if (!caller_buffer) free(z->out_start);
     if (reason_out && z->reason) *reason_out = z->reason;
     if (over_limit) *over_limit = z->over_limit;
   }
@@ -534,12 +664,45 @@ uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expe
   return result;
 }
 
+uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expected_len,
+                             size_t max_len, size_t* out_len, const char** reason_out,
+                             bool* over_limit) {
+  size_t cap = expected_len + COPY_SLACK;
+  uint8_t* out = (uint8_t*)malloc(cap);
+  if (!out) {
+    if (over_limit) *over_limit = false;
+    if (reason_out) *reason_out = "outofmem";
+    return nullptr;
+  }
+  return inflate_into(input, input_len, out, cap, false, max_len, out_len, reason_out, over_limit);
+}
+
+bool zlib_decode_into(const uint8_t* input, size_t input_len, uint8_t* out, size_t max_len, size_t* out_len,
+                      const char** reason_out, bool* over_limit) {
+  return inflate_into(input, input_len, out, max_len + COPY_SLACK, true, max_len, out_len, reason_out,
+                      over_limit) != nullptr;
+}
+
 uint8_t* zlib_decode_to_new_buffer(const uint8_t* input, int32_t input_len, int32_t* out_len,
                                    const char** reason_out) {
   size_t produced = 0;
   size_t len = input_len > 0 ? (size_t)input_len : 0;
-  uint8_t* out = zlib_decode_bounded(input, len, INITIAL_CAPACITY - COPY_SLACK, 0x7fffffff, &produced,
-                                     reason_out, nullptr);
-  if (out) *out_len = (int32_t)produced;
+  // Starting near the likely size saves the copies and fresh pages of a dozen
+  // doublings; the guess is capped, so a large stream still grows. Should the
+  // guess itself not be granted, the usual 16 KiB start gets its chance.
+  size_t guess = len < (size_t)GUESS_CAP / GUESS_RATIO ? len * GUESS_RATIO : (size_t)GUESS_CAP;
+  if (guess < INITIAL_CAPACITY - COPY_SLACK) guess = INITIAL_CAPACITY - COPY_SLACK;
+  const char* reason = nullptr;
+  bool over_limit = false;
+  uint8_t* out = zlib_decode_bounded(input, len, guess, 0x7fffffff, &produced, &reason, &over_limit);
+  if (!out && !over_limit && reason && strcmp(reason, "outofmem") == 0 && guess > INITIAL_CAPACITY - COPY_SLACK) {
+    reason = nullptr;
+    out = zlib_decode_bounded(input, len, INITIAL_CAPACITY - COPY_SLACK, 0x7fffffff, &produced, &reason, nullptr);
+  }
+  if (out) {
+    *out_len = (int32_t)produced;
+  } else if (reason_out && reason) {
+    *reason_out = reason;
+  }
   return out;
 }

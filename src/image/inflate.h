@@ -6,6 +6,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
+// Bytes past the end of the output that a decode may scribble on.
+enum { ZLIB_DECODE_SLACK = 16 };
+
 // Decodes a zlib stream into a new malloc'd buffer (capacity may exceed the
 // length written to out_len). On failure returns null, leaves out_len alone and,
 // when reason_out is not null and the failure has a reason, stores its text.
@@ -17,3 +20,9 @@ uint8_t* zlib_decode_to_new_buffer(const uint8_t* input, int32_t input_len, int3
 uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expected_len,
                              size_t max_len, size_t* out_len, const char** reason_out,
                              bool* over_limit);
+
+// The same into the caller's buffer, which holds max_len + ZLIB_DECODE_SLACK
+// bytes: stops with *over_limit set as soon as the output would pass max_len.
+// Returns false on failure, with the reason as above.
+bool zlib_decode_into(const uint8_t* input, size_t input_len, uint8_t* out, size_t max_len, size_t* out_len,
+                      const char** reason_out, bool* over_limit);

@@ -1,8 +1,11 @@
 // Baseline sequential JPEG (Huffman, 8-bit): grey and YCbCr with sampling
-// factors 1..4. Blocks are decoded straight into full component planes; the
-// chroma upsampling and colour conversion then run row by row into the result,
-// so no upsampled plane is ever stored. Entropy decoding reads through a 64-bit
-// buffer with a 9-bit lookahead that also resolves short AC run/value pairs.
+// factors 1..4. Blocks are decoded into component planes; the chroma
+// upsampling and colour conversion run row by row into the result, so no
+// upsampled plane is ever stored. A first scan holding every component keeps
+// only two MCU rows per plane and converts as it goes; otherwise the planes
+// are whole. Entropy decoding reads through a 64-bit buffer with a 9-bit
+// lookahead that also resolves DC differences, ends of block and short AC
+// run/value pairs.
 #include <stdlib.h>
 #include <string.h>
 
@@ -47,14 +50,30 @@ struct JpegComponent {
   int dc_pred;       // kept within int16 range
   int x, y;          // plane size in pixels
   int w2, h2;        // plane buffer size: whole MCUs
-  uint8_t* plane;    // w2 × h2 samples
+  int ring_rows;     // rows the buffer keeps: h2, or two MCU rows while streaming
+  uint8_t* plane;    // w2 × ring_rows samples; row r lives at r % ring_rows
+};
+
+// The result under way: the pixels, the upsampling filter per plane (0 none,
+// 1 horizontal 2×, 2 vertical 2×, 3 both) with a row buffer for each, and
+// the number of rows finished.
+struct JpegOutput {
+  uint8_t* image;
+  int n;
+  int kind[JPEG_MAX_COMPONENTS];
+  uint8_t* rows[JPEG_MAX_COMPONENTS];
+  int done;
 };
 
 struct Jpeg {
   ImageContext* ctx;
   JpegHuffman huff_dc[4];
   JpegHuffman huff_ac[4];
-  int32_t fast_ac[4][JPEG_FAST_SIZE];  // value << 8 | run << 4 | total bits, 0 = not resolvable
+  // Per 9-bit lookahead, a whole step resolved at once (0 = not resolvable):
+  // AC: value << 8 | run << 4 | total bits, or just the bits for an end of block;
+  // DC: difference << 8 | total bits.
+  int32_t fast_ac[4][JPEG_FAST_SIZE];
+  int32_t fast_dc[4][JPEG_FAST_SIZE];
   uint16_t dequant[4][64];             // natural order
   int width, height;                   // 1..65535
   int comp_count;                      // 1 or 3
@@ -69,6 +88,15 @@ struct Jpeg {
   int marker;                          // pending marker, JPEG_MARKER_NONE if none
   int restart_interval;                // 0 = none
   int todo;                            // MCUs until the next restart
+  int vector;                          // JPEG_VECTOR_* level for this decode
+  // A first scan holding every component is turned into pixels MCU row by
+  // MCU row, keeping two MCU rows per plane. A later scan would change the
+  // planes, so it sends the decode back to the start with whole planes.
+  bool may_stream;
+  bool streaming;                      // the planes are two-MCU-row rings
+  bool streamed;                       // a scan went straight into `out`
+  bool again_whole;                    // decode again with whole planes
+  JpegOutput out;
 };
 
 // Zigzag position -> natural position, with 15 extra entries so that a run
@@ -80,6 +108,23 @@ static const uint8_t ZIGZAG[64 + 15] = {
     47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
 static bool jpeg_fail(Jpeg* j, const char* reason) { return image_fail(j->ctx, reason); }
+
+// Set before any decode runs (tests, benchmarks); read once per decode.
+static int g_vector_limit = JPEG_VECTOR_AVX2;
+
+int jpeg_vector_level(void) {
+#if defined(JPEG_HAVE_X86)
+  static const int best = jpeg_avx2_supported() ? JPEG_VECTOR_AVX2 : JPEG_VECTOR_SSE2;
+#else
+  const int best = JPEG_VECTOR_NONE;
+#endif
+  return g_vector_limit < best ? g_vector_limit : best;
+}
+
+int jpeg_limit_vector(int level) {
+  g_vector_limit = level < JPEG_VECTOR_NONE ? JPEG_VECTOR_NONE : level;
+  return jpeg_vector_level();
+}
 
 int jpeg_test(ImageContext* ctx) {
   ImageSource* s = &ctx->source;
@@ -124,24 +169,32 @@ static bool huffman_build(Jpeg* j, JpegHuffman* h, const int* counts) {
   return true;
 }
 
-// For each 9-bit lookahead whose AC code and magnitude bits both fit, the
-// coefficient, the zero run before it and the bits they take together.
-static void build_fast_ac(int32_t* fast_ac, const JpegHuffman* h) {
+// For each 9-bit lookahead whose code and magnitude bits both fit, the
+// coefficient (or DC difference), the zero run before it and the bits they
+// take together. An AC end of block (any zero-size symbol but the 16-zero
+// run) gets its code length alone, with value and run 0.
+static void build_fast(int32_t* fast, const JpegHuffman* h, bool ac) {
   for (int i = 0; i < JPEG_FAST_SIZE; ++i) {
-    fast_ac[i] = 0;
+    fast[i] = 0;
     int idx = h->fast[i];
     if (idx == 255) continue;
-    int rs = h->values[idx];
-    int run = rs >> 4, mag = rs & 15, len = h->size[idx];
-    if (!mag || len + mag > JPEG_FAST_BITS) continue;
-    int v = (i << len) & (JPEG_FAST_SIZE - 1);
-    v >>= JPEG_FAST_BITS - mag;
-    if (v < (1 << (mag - 1))) v -= (1 << mag) - 1;
-    fast_ac[i] = v * 256 + run * 16 + len + mag;
+    int sym = h->values[idx];
+    int run = ac ? sym >> 4 : 0, mag = ac ? sym & 15 : sym, len = h->size[idx];
+    if (ac && !mag) {
+      if (sym != 0xf0) fast[i] = len;
+      continue;
+    }
+    if (mag > 16 || len + mag > JPEG_FAST_BITS) continue;
+    int v = 0;
+    if (mag) {
+      v = ((i << len) & (JPEG_FAST_SIZE - 1)) >> (JPEG_FAST_BITS - mag);
+      if (v < (1 << (mag - 1))) v -= (1 << mag) - 1;
+    }
+    fast[i] = v * 256 + run * 16 + len + mag;
   }
 }
 
-static void jpeg_refill(Jpeg* j) {
+static void jpeg_refill_bytewise(Jpeg* j) {
   ImageSource* s = &j->ctx->source;
   while (j->bit_count <= 56) {
     int b = 0;
@@ -162,33 +215,77 @@ static void jpeg_refill(Jpeg* j) {
   }
 }
 
+// The entropy bits held in registers while a block decodes.
+struct JpegBits {
+  uint64_t bits;
+  int count;
+};
+
+// Tops the buffer up to more than 56 bits. When the bytes it takes are all in
+// the input and none is 0xFF (no stuffing, no marker), one 8-byte load does
+// what the byte loop would.
+static inline void jpeg_refill_bits(Jpeg* j, JpegBits* b) {
+  ImageSource* s = &j->ctx->source;
+  if (!j->no_more && b->count <= 56 && s->len - s->pos >= 8) {
+    const int n = ((56 - b->count) >> 3) + 1;  // 1..8 bytes
+    uint64_t v;
+    memcpy(&v, s->data + s->pos, 8);
+#if !defined(__BYTE_ORDER__) || __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    v = __builtin_bswap64(v);
+#endif
+    const uint64_t keep = ~0ull << (64 - 8 * n);
+    // A byte of x is zero exactly where a kept byte of v is 0xFF.
+    const uint64_t x = ~v | ~keep;
+    const uint64_t ones = 0x0101010101010101ull, highs = 0x8080808080808080ull;
+    if (!((x - ones) & ~x & highs)) {
+      b->bits |= (v & keep) >> b->count;
+      b->count += 8 * n;
+      s->pos += (size_t)n;
+      return;
+    }
+  }
+  j->bits = b->bits;
+  j->bit_count = b->count;
+  jpeg_refill_bytewise(j);
+  b->bits = j->bits;
+  b->count = j->bit_count;
+}
+
+static void jpeg_refill(Jpeg* j) {
+  JpegBits b = {j->bits, j->bit_count};
+  jpeg_refill_bits(j, &b);
+  j->bits = b.bits;
+  j->bit_count = b.count;
+}
+
+static inline void jpeg_consume(JpegBits* b, int n) {
+  b->bits <<= n;
+  b->count -= n;
+}
+
 // Decodes one Huffman symbol, or -1 for a code the table does not hold.
-static inline int jpeg_decode(Jpeg* j, const JpegHuffman* h) {
-  if (j->bit_count < 16) jpeg_refill(j);
-  int k = h->fast[j->bits >> (64 - JPEG_FAST_BITS)];
+static inline int jpeg_decode(Jpeg* j, JpegBits* b, const JpegHuffman* h) {
+  if (b->count < 16) jpeg_refill_bits(j, b);
+  int k = h->fast[b->bits >> (64 - JPEG_FAST_BITS)];
   if (k < 255) {
-    int s = h->size[k];
-    j->bits <<= s;
-    j->bit_count -= s;
+    jpeg_consume(b, h->size[k]);
     return h->values[k];
   }
-  uint32_t top = (uint32_t)(j->bits >> 48);
+  uint32_t top = (uint32_t)(b->bits >> 48);
   int len = JPEG_FAST_BITS + 1;
   while (top >= h->maxcode[len]) ++len;
   if (len == 17) return -1;
   int idx = (int)(top >> (16 - len)) + h->delta[len];
   if (idx < 0 || idx > 255) return -1;
-  j->bits <<= len;
-  j->bit_count -= len;
+  jpeg_consume(b, len);
   return h->values[idx];
 }
 
 // Receives n (1..16) bits and applies T.81 EXTEND.
-static inline int jpeg_extend_receive(Jpeg* j, int n) {
-  if (j->bit_count < n) jpeg_refill(j);
-  int v = (int)(j->bits >> (64 - n));
-  j->bits <<= n;
-  j->bit_count -= n;
+static inline int jpeg_extend_receive(Jpeg* j, JpegBits* b, int n) {
+  if (b->count < n) jpeg_refill_bits(j, b);
+  int v = (int)(b->bits >> (64 - n));
+  jpeg_consume(b, n);
   if (v < (1 << (n - 1))) v -= (1 << n) - 1;
   return v;
 }
@@ -252,44 +349,69 @@ void jpeg_idct_scalar(const int16_t* coef, const uint16_t* q, uint8_t* out, int 
   }
 }
 
-// Decodes one block and writes its samples at `out`.
-static bool jpeg_decode_block(Jpeg* j, JpegComponent* c, uint8_t* out, int stride) {
+// Decodes one block's coefficients into coef (zeroed by the caller). Returns
+// -1 on a bad code, else whether any AC coefficient was stored.
+static inline int jpeg_decode_coefficients(Jpeg* j, JpegComponent* c, int16_t* coef) {
   const JpegHuffman* hdc = &j->huff_dc[c->hd];
   const JpegHuffman* hac = &j->huff_ac[c->ha];
   const int32_t* fast_ac = j->fast_ac[c->ha];
-  int16_t coef[64];
-  memset(coef, 0, sizeof coef);
-  int t = jpeg_decode(j, hdc);
-  if (t < 0 || t > 16) return jpeg_fail(j, "bad huffman code");
-  int diff = t ? jpeg_extend_receive(j, t) : 0;
+  JpegBits b = {j->bits, j->bit_count};
+  if (b.count < 16) jpeg_refill_bits(j, &b);
+  int diff;
+  int32_t f = j->fast_dc[c->hd][b.bits >> (64 - JPEG_FAST_BITS)];
+  if (f) {
+    jpeg_consume(&b, f & 15);
+    diff = f >> 8;
+  } else {
+    int t = jpeg_decode(j, &b, hdc);
+    if (t < 0 || t > 16) {
+      j->bits = b.bits;
+      j->bit_count = b.count;
+      return -1;
+    }
+    diff = t ? jpeg_extend_receive(j, &b, t) : 0;
+  }
   c->dc_pred = (int16_t)(c->dc_pred + diff);  // wraps only for nonsense data
   coef[0] = (int16_t)c->dc_pred;
-  bool any_ac = false;
+  int any_ac = 0;
   int k = 1;
   do {
-    if (j->bit_count < 16) jpeg_refill(j);
-    int32_t f = fast_ac[j->bits >> (64 - JPEG_FAST_BITS)];
+    if (b.count < 16) jpeg_refill_bits(j, &b);
+    f = fast_ac[b.bits >> (64 - JPEG_FAST_BITS)];
     if (f) {
+      jpeg_consume(&b, f & 15);
+      if (!(f >> 8)) break;  // end of block
       k += (f >> 4) & 15;
-      int n = f & 15;
-      j->bits <<= n;
-      j->bit_count -= n;
       coef[ZIGZAG[k++]] = (int16_t)(f >> 8);
-      any_ac = true;
+      any_ac = 1;
       continue;
     }
-    int rs = jpeg_decode(j, hac);
-    if (rs < 0) return jpeg_fail(j, "bad huffman code");
+    int rs = jpeg_decode(j, &b, hac);
+    if (rs < 0) {
+      any_ac = -1;
+      break;
+    }
     int s = rs & 15, r = rs >> 4;
     if (s == 0) {
       if (rs != 0xf0) break;  // end of block
       k += 16;
     } else {
       k += r;
-      coef[ZIGZAG[k++]] = (int16_t)jpeg_extend_receive(j, s);
-      any_ac = true;
+      coef[ZIGZAG[k++]] = (int16_t)jpeg_extend_receive(j, &b, s);
+      any_ac = 1;
     }
   } while (k < 64);
+  j->bits = b.bits;
+  j->bit_count = b.count;
+  return any_ac;
+}
+
+// Decodes one block and writes its samples at `out`.
+static bool jpeg_decode_block(Jpeg* j, JpegComponent* c, uint8_t* out, int stride) {
+  alignas(32) int16_t coef[64];
+  memset(coef, 0, sizeof coef);
+  int any_ac = jpeg_decode_coefficients(j, c, coef);
+  if (any_ac < 0) return jpeg_fail(j, "bad huffman code");
   const uint16_t* q = j->dequant[c->tq];
   if (!any_ac) {
     // Both passes of a DC-only block reduce to one value.
@@ -297,8 +419,9 @@ static bool jpeg_decode_block(Jpeg* j, JpegComponent* c, uint8_t* out, int strid
     for (int r = 0; r < 8; ++r) memset(out + r * stride, v, 8);
     return true;
   }
-#if defined(JPEG_HAVE_SSE2)
-  if (jpeg_idct_sse2(coef, q, out, stride)) return true;
+#if defined(JPEG_HAVE_X86)
+  if (j->vector >= JPEG_VECTOR_AVX2 && jpeg_idct_avx2(coef, q, out, stride)) return true;
+  if (j->vector >= JPEG_VECTOR_SSE2 && jpeg_idct_sse2(coef, q, out, stride)) return true;
 #endif
   jpeg_idct_scalar(coef, q, out, stride);
   return true;
@@ -326,6 +449,12 @@ static bool jpeg_restart_due(Jpeg* j, bool* scan_over) {
   return true;
 }
 
+static inline uint8_t* comp_row(const JpegComponent* c, int r) {
+  return c->plane + (size_t)(r % c->ring_rows) * (size_t)c->w2;
+}
+
+static void jpeg_output_rows(Jpeg* j, JpegOutput* o, int end);
+
 static bool jpeg_decode_scan(Jpeg* j) {
   jpeg_reset(j);
   bool over = false;
@@ -334,26 +463,42 @@ static bool jpeg_decode_scan(Jpeg* j) {
     int bw = (c->x + 7) >> 3, bh = (c->y + 7) >> 3;
     for (int by = 0; by < bh && !over; ++by) {
       for (int bx = 0; bx < bw && !over; ++bx) {
-        if (!jpeg_decode_block(j, c, c->plane + (size_t)by * 8 * c->w2 + bx * 8, c->w2)) return false;
+        if (!jpeg_decode_block(j, c, comp_row(c, by * 8) + bx * 8, c->w2)) return false;
         jpeg_restart_due(j, &over);
       }
     }
     return true;
   }
-  for (int my = 0; my < j->mcus_y && !over; ++my) {
+  for (int my = 0; my < j->mcus_y; ++my) {
+    if (j->streaming) {
+      // Blocks a short scan never reaches read as zero, as in a whole plane.
+      for (int i = 0; i < j->comp_count; ++i) {
+        JpegComponent* c = &j->comp[i];
+        memset(comp_row(c, my * c->v * 8), 0, (size_t)c->v * 8 * (size_t)c->w2);
+      }
+    } else if (over) {
+      break;
+    }
     for (int mx = 0; mx < j->mcus_x && !over; ++mx) {
       for (int k = 0; k < j->scan_n; ++k) {
         JpegComponent* c = &j->comp[j->order[k]];
         for (int y = 0; y < c->v; ++y) {
           for (int x = 0; x < c->h; ++x) {
             int px = (mx * c->h + x) * 8, py = (my * c->v + y) * 8;
-            if (!jpeg_decode_block(j, c, c->plane + (size_t)py * c->w2 + px, c->w2)) return false;
+            if (!jpeg_decode_block(j, c, comp_row(c, py) + px, c->w2)) return false;
           }
         }
       }
       jpeg_restart_due(j, &over);
     }
+    if (j->streaming) {
+      // An output row needs at most the plane row after its own, so all but
+      // the last two rows of this MCU row are final (all of them at the end).
+      int end = my + 1 == j->mcus_y ? j->height : (my + 1) * j->mcu_h - 2;
+      jpeg_output_rows(j, &j->out, end < j->height ? end : j->height);
+    }
   }
+  if (j->streaming) j->streamed = true;
   return true;
 }
 
@@ -384,7 +529,7 @@ static bool jpeg_read_dht(Jpeg* j) {
     JpegHuffman* h = tc == 0 ? &j->huff_dc[th] : &j->huff_ac[th];
     if (!huffman_build(j, h, counts)) return false;
     for (int i = 0; i < total; ++i) h->values[i] = (uint8_t)source_get8(s);
-    if (tc != 0) build_fast_ac(j->fast_ac[th], h);
+    build_fast(tc ? j->fast_ac[th] : j->fast_dc[th], h, tc != 0);
     left -= total;
   }
   return left == 0;
@@ -470,11 +615,54 @@ static bool jpeg_read_sof(Jpeg* j) {
     c->y = (j->height * c->v + j->vmax - 1) / j->vmax;
     c->w2 = j->mcus_x * c->h * 8;
     c->h2 = j->mcus_y * c->v * 8;
-    // Zeroed, so a component that no scan covers reads as 0 instead of garbage.
+  }
+  return true;
+}
+
+// Whole planes, zeroed so that a component no scan covers reads as 0.
+static bool jpeg_alloc_planes(Jpeg* j) {
+  for (int i = 0; i < j->comp_count; ++i) {
+    JpegComponent* c = &j->comp[i];
+    if (c->plane) continue;
+    c->ring_rows = c->h2;
     c->plane = (uint8_t*)calloc((size_t)c->w2, (size_t)c->h2);
     if (!c->plane) return jpeg_fail(j, "outofmem");
   }
   return true;
+}
+
+static bool jpeg_output_begin(Jpeg* j, JpegOutput* o, int n);
+static void jpeg_output_end(JpegOutput* o);
+
+// Before a scan: rings and the output when the scan can stream, else whole
+// planes. Streaming is only an attempt: whatever refuses it (the output's
+// size, an uncommon filter, memory) leaves the reason as it was and the
+// whole-plane decode to meet it, as it always did, after the last scan.
+static bool jpeg_prepare_planes(Jpeg* j) {
+  if (j->comp[0].plane) return true;
+  if (j->may_stream && j->comp_count == 3 && j->scan_n == 3) {
+    const char* reason = j->ctx->reason;
+    bool ok = jpeg_output_begin(j, &j->out, j->out.n);
+    for (int i = 0; ok && i < j->comp_count; ++i) {
+      JpegComponent* c = &j->comp[i];
+      c->ring_rows = c->h2 < 16 * c->v ? c->h2 : 16 * c->v;
+      c->plane = (uint8_t*)malloc((size_t)c->w2 * (size_t)c->ring_rows);
+      ok = c->plane != nullptr;
+    }
+    if (ok) {
+      j->streaming = true;
+      return true;
+    }
+    jpeg_output_end(&j->out);
+    free(j->out.image);
+    j->out.image = nullptr;
+    for (int i = 0; i < j->comp_count; ++i) {
+      free(j->comp[i].plane);
+      j->comp[i].plane = nullptr;
+    }
+    j->ctx->reason = reason;
+  }
+  return jpeg_alloc_planes(j);
 }
 
 static bool jpeg_read_sos(Jpeg* j) {
@@ -518,9 +706,15 @@ static bool jpeg_decode_image(Jpeg* j) {
     }
   }
   if (!jpeg_read_sof(j)) return false;
+  if (!j->out.n) j->out.n = j->comp_count;
   for (m = jpeg_get_marker(j); m != MARKER_EOI; m = jpeg_get_marker(j)) {
     if (m == MARKER_SOS) {
-      if (!jpeg_read_sos(j) || !jpeg_decode_scan(j)) return false;
+      if (!jpeg_read_sos(j)) return false;
+      if (j->streamed) {
+        j->again_whole = true;
+        return false;
+      }
+      if (!jpeg_prepare_planes(j) || !jpeg_decode_scan(j)) return false;
       // The entropy reader may stop short of the next marker (padding bits,
       // stray bytes): move on to it.
       if (j->marker == JPEG_MARKER_NONE) {
@@ -541,55 +735,77 @@ static bool jpeg_decode_image(Jpeg* j) {
   return true;
 }
 
+void jpeg_upsample_2x2_scalar(const uint8_t* near, const uint8_t* far, int w, uint8_t* out) {
+  out[0] = near[0];
+  for (int x = 0; x < w - 1; ++x) {
+    out[2 * x + 1] = (uint8_t)((9 * near[x] + 3 * near[x + 1] + 3 * far[x] + far[x + 1]) >> 4);
+    out[2 * x + 2] = (uint8_t)((9 * near[x + 1] + 3 * near[x] + 3 * far[x + 1] + far[x]) >> 4);
+  }
+  out[2 * w - 1] = near[w - 1];
+}
+
+void jpeg_upsample_2x1_scalar(const uint8_t* in, int w, uint8_t* out) {
+  out[0] = in[0];
+  out[1] = (uint8_t)((3 * in[0] + in[1]) >> 2);
+  for (int i = 1; i < w - 1; ++i) {
+    int n = 3 * in[i];
+    out[2 * i] = (uint8_t)((n + in[i - 1]) >> 2);
+    out[2 * i + 1] = (uint8_t)((n + in[i + 1]) >> 2);
+  }
+  out[2 * w - 2] = (uint8_t)((3 * in[w - 1] + in[w - 2]) >> 2);
+  out[2 * w - 1] = in[w - 1];
+}
+
+void jpeg_upsample_1x2_scalar(const uint8_t* near, const uint8_t* far, int w, uint8_t* out) {
+  for (int x = 0; x < w; ++x) out[x] = (uint8_t)((3 * near[x] + far[x]) >> 2);
+}
+
 // Produces row `y` of a component upsampled to the full image grid into `out`
 // (or returns a pointer straight into the plane when no upsampling is needed).
-static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y, uint8_t* out) {
+static const uint8_t* jpeg_upsample_row(const JpegComponent* c, int kind, int y, uint8_t* out, int vector) {
   const int w = c->x, h = c->y;
-  const size_t stride = (size_t)c->w2;
-  if (kind == 0) return c->plane + (size_t)y * stride;
+#if defined(JPEG_HAVE_X86)
+  const bool sse2 = vector >= JPEG_VECTOR_SSE2;
+#else
+  (void)vector;
+#endif
+  if (kind == 0) return comp_row(c, y);
   if (kind == 1) {  // horizontal 2×
-    const uint8_t* in = c->plane + (size_t)y * stride;
+    const uint8_t* in = comp_row(c, y);
     if (w == 1) {
       out[0] = out[1] = in[0];
       return out;
     }
-    out[0] = in[0];
-    out[1] = (uint8_t)((3 * in[0] + in[1]) >> 2);
-    for (int i = 1; i < w - 1; ++i) {
-      int n = 3 * in[i];
-      out[2 * i] = (uint8_t)((n + in[i - 1]) >> 2);
-      out[2 * i + 1] = (uint8_t)((n + in[i + 1]) >> 2);
-    }
-    out[2 * w - 2] = (uint8_t)((3 * in[w - 1] + in[w - 2]) >> 2);
-    out[2 * w - 1] = in[w - 1];
+#if defined(JPEG_HAVE_X86)
+    if (sse2) return jpeg_upsample_2x1_sse2(in, w, out), out;
+#endif
+    jpeg_upsample_2x1_scalar(in, w, out);
     return out;
   }
   if (kind == 2) {  // vertical 2×
     int i = y >> 1;
-    const uint8_t* near = c->plane + (size_t)i * stride;
+    const uint8_t* near = comp_row(c, i);
     int other = (y & 1) ? (i + 1 < h ? i + 1 : i) : (i > 0 ? i - 1 : i);
-    const uint8_t* far = c->plane + (size_t)other * stride;
-    for (int x = 0; x < w; ++x) out[x] = (uint8_t)((3 * near[x] + far[x]) >> 2);
+    const uint8_t* far = comp_row(c, other);
+#if defined(JPEG_HAVE_X86)
+    if (sse2) return jpeg_upsample_1x2_sse2(near, far, w, out), out;
+#endif
+    jpeg_upsample_1x2_scalar(near, far, w, out);
     return out;
   }
   // 2 × 2: the outermost output rows and columns copy the nearest sample.
-  int near_row, far_row;
   if (y == 0 || y == 2 * h - 1) {
-    const uint8_t* in = c->plane + (size_t)(y == 0 ? 0 : h - 1) * stride;
+    const uint8_t* in = comp_row(c, y == 0 ? 0 : h - 1);
     for (int x = 0; x < w; ++x) out[2 * x] = out[2 * x + 1] = in[x];
     return out;
   }
   int i = (y - 1) >> 1;
-  near_row = (y & 1) ? i : i + 1;
-  far_row = (y & 1) ? i + 1 : i;
-  const uint8_t* n = c->plane + (size_t)near_row * stride;
-  const uint8_t* f = c->plane + (size_t)far_row * stride;
-  out[0] = n[0];
-  for (int x = 0; x < w - 1; ++x) {
-    out[2 * x + 1] = (uint8_t)((9 * n[x] + 3 * n[x + 1] + 3 * f[x] + f[x + 1]) >> 4);
-    out[2 * x + 2] = (uint8_t)((9 * n[x + 1] + 3 * n[x] + 3 * f[x + 1] + f[x]) >> 4);
-  }
-  out[2 * w - 1] = n[w - 1];
+  const uint8_t* near = comp_row(c, (y & 1) ? i : i + 1);
+  const uint8_t* far = comp_row(c, (y & 1) ? i + 1 : i);
+#if defined(JPEG_HAVE_X86)
+  if (sse2) return jpeg_upsample_2x2_sse2(near, far, w, out), out;
+#endif
+  jpeg_upsample_2x2_scalar(near, far, w, out);
   return out;
 }
 
@@ -605,71 +821,106 @@ void jpeg_ycbcr_row_scalar(const uint8_t* y, const uint8_t* cb, const uint8_t* c
   }
 }
 
-static uint8_t* jpeg_output(Jpeg* j, int n) {
-  uint8_t* image = image_alloc_pixels(j->ctx, j->width, j->height, n, 1);
-  if (!image) return nullptr;
+// Allocates the result and the upsampling rows; on failure records why and
+// leaves nothing allocated.
+static bool jpeg_output_begin(Jpeg* j, JpegOutput* o, int n) {
+  o->n = n;
+  o->done = 0;
+  o->image = image_alloc_pixels(j->ctx, j->width, j->height, n, 1);
+  if (!o->image) return false;
   const int planes = n <= 2 ? 1 : j->comp_count;
-  int kind[JPEG_MAX_COMPONENTS];
-  uint8_t* rows[JPEG_MAX_COMPONENTS] = {nullptr, nullptr, nullptr};
-  bool ok = true;
   for (int i = 0; i < planes; ++i) {
     const JpegComponent* c = &j->comp[i];
+    int kind;
     if (c->h == j->hmax && c->v == j->vmax) {
-      kind[i] = 0;
+      kind = 0;
     } else if (c->h * 2 == j->hmax && c->v == j->vmax) {
-      kind[i] = 1;
+      kind = 1;
     } else if (c->h == j->hmax && c->v * 2 == j->vmax) {
-      kind[i] = 2;
+      kind = 2;
     } else if (c->h * 2 == j->hmax && c->v * 2 == j->vmax) {
-      kind[i] = 3;
+      kind = 3;
     } else {
-      ok = jpeg_fail(j, "uncommon H or V");
+      jpeg_fail(j, "uncommon H or V");
       break;
     }
-    if (kind[i]) {
-      rows[i] = (uint8_t*)malloc((size_t)c->x * 2 + 3);
-      if (!rows[i]) {
-        ok = jpeg_fail(j, "outofmem");
+    o->kind[i] = kind;
+    if (kind) {
+      o->rows[i] = (uint8_t*)malloc((size_t)c->x * 2 + 3);
+      if (!o->rows[i]) {
+        jpeg_fail(j, "outofmem");
         break;
       }
     }
+    if (i + 1 == planes) return true;
   }
-  if (ok) {
-    const size_t stride = (size_t)j->width * n;
-    for (int y = 0; y < j->height; ++y) {
-      uint8_t* out = image + y * stride;
-      const uint8_t* ly = jpeg_upsample_row(&j->comp[0], kind[0], y, rows[0]);
-      if (n <= 2) {
-        if (n == 1) {
-          memcpy(out, ly, (size_t)j->width);
-        } else {
-          for (int x = 0; x < j->width; ++x) {
-            out[2 * x] = ly[x];
-            out[2 * x + 1] = 255;
-          }
-        }
-      } else if (j->comp_count == 3) {
-        const uint8_t* cb = jpeg_upsample_row(&j->comp[1], kind[1], y, rows[1]);
-        const uint8_t* cr = jpeg_upsample_row(&j->comp[2], kind[2], y, rows[2]);
-#if defined(JPEG_HAVE_SSE2)
-        jpeg_ycbcr_row_sse2(ly, cb, cr, out, j->width, n);
-#else
-        jpeg_ycbcr_row_scalar(ly, cb, cr, out, j->width, n);
-#endif
+  jpeg_output_end(o);
+  free(o->image);
+  o->image = nullptr;
+  return false;
+}
+
+static void jpeg_output_end(JpegOutput* o) {
+  for (int i = 0; i < JPEG_MAX_COMPONENTS; ++i) {
+    free(o->rows[i]);
+    o->rows[i] = nullptr;
+  }
+}
+
+// Converts rows o->done .. end - 1 into the result.
+static void jpeg_output_rows(Jpeg* j, JpegOutput* o, int end) {
+  const int n = o->n;
+  const size_t stride = (size_t)j->width * n;
+  for (int y = o->done; y < end; ++y) {
+    uint8_t* out = o->image + y * stride;
+    const uint8_t* ly = jpeg_upsample_row(&j->comp[0], o->kind[0], y, o->rows[0], j->vector);
+    if (n <= 2) {
+      if (n == 1) {
+        memcpy(out, ly, (size_t)j->width);
       } else {
-        for (int x = 0; x < j->width; ++x, out += n) {
-          out[0] = out[1] = out[2] = ly[x];
-          if (n == 4) out[3] = 255;
+        for (int x = 0; x < j->width; ++x) {
+          out[2 * x] = ly[x];
+          out[2 * x + 1] = 255;
         }
+      }
+    } else if (j->comp_count == 3) {
+      const uint8_t* cb = jpeg_upsample_row(&j->comp[1], o->kind[1], y, o->rows[1], j->vector);
+      const uint8_t* cr = jpeg_upsample_row(&j->comp[2], o->kind[2], y, o->rows[2], j->vector);
+#if defined(JPEG_HAVE_X86)
+      if (j->vector >= JPEG_VECTOR_AVX2)
+        jpeg_ycbcr_row_avx2(ly, cb, cr, out, j->width, n);
+      else if (j->vector >= JPEG_VECTOR_SSE2)
+        jpeg_ycbcr_row_sse2(ly, cb, cr, out, j->width, n);
+      else
+#endif
+        jpeg_ycbcr_row_scalar(ly, cb, cr, out, j->width, n);
+    } else {
+      for (int x = 0; x < j->width; ++x, out += n) {
+        out[0] = out[1] = out[2] = ly[x];
+        if (n == 4) out[3] = 255;
       }
     }
   }
-  for (int i = 0; i < JPEG_MAX_COMPONENTS; ++i) free(rows[i]);
-  if (!ok) {
-    free(image);
-    return nullptr;
+  if (end > o->done) o->done = end;
+}
+
+static uint8_t* jpeg_output(Jpeg* j) {
+  JpegOutput* o = &j->out;
+  if (!j->streamed) {
+    if (!jpeg_alloc_planes(j) || !jpeg_output_begin(j, o, o->n)) return nullptr;
+    jpeg_output_rows(j, o, j->height);
   }
+  jpeg_output_end(o);
+  uint8_t* image = o->image;
+  o->image = nullptr;
   return image;
+}
+
+static void jpeg_free(Jpeg* j) {
+  jpeg_output_end(&j->out);
+  free(j->out.image);
+  for (int i = 0; i < JPEG_MAX_COMPONENTS; ++i) free(j->comp[i].plane);
+  free(j);
 }
 
 uint8_t* jpeg_load(ImageContext* ctx, int32_t* w, int32_t* h, int32_t* comp, int req_comp) {
@@ -677,27 +928,34 @@ uint8_t* jpeg_load(ImageContext* ctx, int32_t* w, int32_t* h, int32_t* comp, int
     image_fail(ctx, "bad req_comp");
     return nullptr;
   }
-  Jpeg* j = (Jpeg*)calloc(1, sizeof(Jpeg));
-  if (!j) {
-    image_fail(ctx, "outofmem");
-    return nullptr;
-  }
-  j->ctx = ctx;
-  for (int i = 0; i < 4; ++i) {
-    huffman_clear(&j->huff_dc[i]);
-    huffman_clear(&j->huff_ac[i]);
-  }
+  const size_t start = ctx->source.pos;
   uint8_t* image = nullptr;
-  if (jpeg_decode_image(j)) {
-    int n = req_comp ? req_comp : j->comp_count;
-    image = jpeg_output(j, n);
-    if (image) {
-      *w = j->width;
-      *h = j->height;
-      *comp = j->comp_count;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    Jpeg* j = (Jpeg*)calloc(1, sizeof(Jpeg));
+    if (!j) {
+      image_fail(ctx, "outofmem");
+      return nullptr;
     }
+    j->ctx = ctx;
+    j->vector = jpeg_vector_level();
+    j->may_stream = attempt == 0;
+    j->out.n = req_comp;
+    for (int i = 0; i < 4; ++i) {
+      huffman_clear(&j->huff_dc[i]);
+      huffman_clear(&j->huff_ac[i]);
+    }
+    ctx->source.pos = start;
+    if (jpeg_decode_image(j)) {
+      image = jpeg_output(j);
+      if (image) {
+        *w = j->width;
+        *h = j->height;
+        *comp = j->comp_count;
+      }
+    }
+    bool again = j->again_whole;
+    jpeg_free(j);
+    if (!again) break;
   }
-  for (int i = 0; i < JPEG_MAX_COMPONENTS; ++i) free(j->comp[i].plane);
-  free(j);
   return image;
 }

@@ -139,13 +139,18 @@ static void expand_row(const PngDecoder* p, const uint8_t* row, uint8_t* out, in
 
 // Turns the inflated rows into the image. Returns null (reason recorded) when
 // the data does not match the rows exactly or a filter type is unknown.
-static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len, int out_n) {
+// Unfilters into `image` when given (released on failure), else into a new
+// buffer. The data may lie at the end of `image` itself when each output row
+// is at least as long as a stored one: row y is read into scratch before
+// output row y is written, and no output row reaches a stored row after it.
+static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len, int out_n, uint8_t* image) {
   const size_t row_bytes = (size_t)p->width * p->img_n;
   if (data_len != p->height * (row_bytes + 1)) {
+    free(image);
     image_fail(p->ctx, "not enough pixels");
     return nullptr;
   }
-  uint8_t* image = image_alloc_pixels(p->ctx, p->width, p->height, out_n, 0);
+  if (!image) image = image_alloc_pixels(p->ctx, p->width, p->height, out_n, 0);
   if (!image) return nullptr;
   // Two scratch rows in stored layout (the previous one starts as zeros) for
   // images whose output layout differs from the stored one.
@@ -236,7 +241,11 @@ static bool png_read_trns(PngDecoder* p, uint32_t length) {
 
 static bool png_append_idat(PngDecoder* p, uint32_t length) {
   if (p->idat_len + length > p->idat_cap) {
-    size_t cap = p->idat_cap ? p->idat_cap : (length > (uint32_t)PNG_IDAT_MIN_CAPACITY ? length : (uint32_t)PNG_IDAT_MIN_CAPACITY);
+    // Every IDAT byte still to come lies in the rest of the input, so sizing
+    // the first buffer by it means no regrowth and no copies; the pages past
+    // the data are never touched.
+    size_t rest = source_remaining(&p->ctx->source);
+    size_t cap = p->idat_cap ? p->idat_cap : (rest > (size_t)PNG_IDAT_MIN_CAPACITY ? rest : (size_t)PNG_IDAT_MIN_CAPACITY);
     while (p->idat_len + length > cap) cap *= 2;
     uint8_t* grown = (uint8_t*)realloc(p->idat, cap);
     if (!grown) return image_fail(p->ctx, "outofmem");
@@ -312,10 +321,38 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
           return nullptr;
         }
         const size_t expected = (size_t)p->height * ((size_t)p->width * p->img_n + 1);
+        int out_n = p->img_n;
+        if ((req_comp == p->img_n + 1 && req_comp != 3 && !p->palette_flag) || p->has_trans) out_n = p->img_n + 1;
+        if (p->palette_flag) out_n = req_comp >= 3 ? req_comp : p->palette_flag;
+        *out_n_result = out_n;
         size_t raw_len = 0;
         bool over = false;
         const char* reason = nullptr;
-        // One byte of room past the rows so that too much data is noticed.
+        // When the output rows are the longer ones, the stream inflates into
+        // the tail of the output and is unfiltered forwards from there: one
+        // buffer instead of two. Should that buffer not be granted, the reason
+        // is left as it was and the usual order (inflate, then allocate) runs.
+        const bool expands = out_n != p->img_n || p->palette_flag;
+        const size_t out_row = (size_t)p->width * out_n;
+        uint8_t* image = nullptr;
+        if (expands && out_row >= (size_t)p->width * p->img_n + 1) {
+          const char* before = ctx->reason;
+          image = image_alloc_pixels(ctx, p->width, p->height, out_n, 1 + ZLIB_DECODE_SLACK);
+          if (!image) ctx->reason = before;
+        }
+        if (image) {
+          uint8_t* raw = image + out_row * p->height - expected;
+          // One byte of room past the rows so that too much data is noticed.
+          bool ok = zlib_decode_into(p->idat, p->idat_len, raw, expected + 1, &raw_len, &reason, &over);
+          free(p->idat);
+          p->idat = nullptr;
+          if (!ok) {
+            free(image);
+            image_fail(ctx, over ? "not enough pixels" : reason);
+            return nullptr;
+          }
+          return png_unfilter(p, raw, raw_len, out_n, image);
+        }
         uint8_t* raw = zlib_decode_bounded(p->idat, p->idat_len, expected + 1, expected + 1, &raw_len, &reason, &over);
         free(p->idat);
         p->idat = nullptr;
@@ -323,12 +360,8 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
           image_fail(ctx, over ? "not enough pixels" : reason);
           return nullptr;
         }
-        int out_n = p->img_n;
-        if ((req_comp == p->img_n + 1 && req_comp != 3 && !p->palette_flag) || p->has_trans) out_n = p->img_n + 1;
-        if (p->palette_flag) out_n = req_comp >= 3 ? req_comp : p->palette_flag;
-        uint8_t* image = png_unfilter(p, raw, raw_len, out_n);
+        image = png_unfilter(p, raw, raw_len, out_n, nullptr);
         free(raw);
-        *out_n_result = out_n;
         return image;
       }
       default:

@@ -6,41 +6,46 @@
 
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
 
 #include <vector>
 
 #include "decode_file.h"
 #include "vorbis/vorbis.h"
 
-static void put_u32(std::vector<uint8_t>* out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out->push_back((uint8_t)(v >> (8 * i)));
+static void put_u32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = (uint8_t)(v >> (8 * i));
 }
 
-static void put_u16(std::vector<uint8_t>* out, uint16_t v) {
-  out->push_back((uint8_t)v);
-  out->push_back((uint8_t)(v >> 8));
+static void put_u16(uint8_t* p, uint16_t v) {
+  p[0] = (uint8_t)v;
+  p[1] = (uint8_t)(v >> 8);
 }
 
-// RIFF/WAVE header for 16-bit PCM followed by the little-endian samples.
-static std::vector<uint8_t> make_wav(const std::vector<int16_t>& samples, int channels,
-                                     uint32_t rate) {
-  uint32_t data_bytes = (uint32_t)(samples.size() * 2);
-  std::vector<uint8_t> out;
-  out.reserve(44 + data_bytes);
-  out.insert(out.end(), {'R', 'I', 'F', 'F'});
-  put_u32(&out, 36 + data_bytes);
-  out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-  put_u32(&out, 16);
-  put_u16(&out, 1);  // PCM
-  put_u16(&out, (uint16_t)channels);
-  put_u32(&out, rate);
-  put_u32(&out, rate * (uint32_t)channels * 2);
-  put_u16(&out, (uint16_t)(channels * 2));
-  put_u16(&out, 16);
-  out.insert(out.end(), {'d', 'a', 't', 'a'});
-  put_u32(&out, data_bytes);
-  for (int16_t s : samples) put_u16(&out, (uint16_t)s);
-  return out;
+enum { WAV_HEADER_BYTES = 44 };
+
+// RIFF/WAVE header for 16-bit PCM; the little-endian samples follow it.
+static void make_wav_header(uint8_t* h, uint32_t data_bytes, int channels, uint32_t rate) {
+  memcpy(h, "RIFF", 4);
+  put_u32(h + 4, 36 + data_bytes);
+  memcpy(h + 8, "WAVEfmt ", 8);
+  put_u32(h + 16, 16);
+  put_u16(h + 20, 1);  // PCM
+  put_u16(h + 22, (uint16_t)channels);
+  put_u32(h + 24, rate);
+  put_u32(h + 28, rate * (uint32_t)channels * 2);
+  put_u16(h + 32, (uint16_t)(channels * 2));
+  put_u16(h + 34, 16);
+  memcpy(h + 36, "data", 4);
+  put_u32(h + 40, data_bytes);
+}
+
+static bool host_is_little_endian(void) {
+  const uint16_t one = 1;
+  uint8_t first;
+  memcpy(&first, &one, 1);
+  return first == 1;
 }
 
 int decode_audio_main(int argc, char** argv) {
@@ -57,20 +62,47 @@ int decode_audio_main(int argc, char** argv) {
     return 1;
   }
   VorbisInfo info = vorbis_get_info(d);
-  std::vector<int16_t> samples;
-  std::vector<int16_t> frame((size_t)info.max_frame_samples * info.channels);
-  int n;
-  while ((n = vorbis_next_frame_s16_interleaved(d, info.channels, frame.data(),
-                                                (int)frame.size())) > 0) {
-    samples.insert(samples.end(), frame.begin(), frame.begin() + (size_t)n * info.channels);
-    if (samples.size() > 0x7FFFFFF0u / 2) {
-      vorbis_close_decoder(d);
-      fprintf(stderr, "%s\n", vorbis_error_name(VorbisOutOfMemory));
-      return 1;
+  // Frames decode straight into one buffer sized from the stream's length
+  // (read from its last page), so the samples are neither copied nor regrown
+  // unless that length was wrong.
+  const size_t frame_values = (size_t)info.max_frame_samples * info.channels;
+  const size_t limit = 0x7FFFFFF0u / 2;  // values a WAV's 32-bit size can carry
+  size_t capacity = (size_t)vorbis_total_samples(d) * info.channels;
+  if (capacity > limit) capacity = limit;
+  capacity += frame_values;
+  int16_t* samples = (int16_t*)malloc((capacity + 1) * sizeof(int16_t));
+  size_t used = 0;
+  int n = 0;
+  bool ok = samples != nullptr;
+  while (ok) {
+    if (capacity - used < frame_values) {
+      capacity *= 2;
+      int16_t* grown = (int16_t*)realloc(samples, capacity * sizeof(int16_t));
+      ok = grown != nullptr;
+      if (!ok) break;
+      samples = grown;
     }
+    n = vorbis_next_frame_s16_interleaved(d, info.channels, samples + used, (int)frame_values);
+    if (n <= 0) break;
+    used += (size_t)n * info.channels;
+    ok = used <= limit;
   }
   vorbis_close_decoder(d);
-
-  std::vector<uint8_t> wav = make_wav(samples, info.channels, info.sample_rate);
-  return decode_write_output(argv[3], wav.data(), wav.size(), nullptr, 0) ? 0 : 1;
+  if (!ok) {
+    free(samples);
+    fprintf(stderr, "%s\n", vorbis_error_name(VorbisOutOfMemory));
+    return 1;
+  }
+  if (!host_is_little_endian()) {
+    for (size_t i = 0; i < used; ++i) {
+      uint8_t b[2];
+      put_u16(b, (uint16_t)samples[i]);
+      memcpy(&samples[i], b, 2);
+    }
+  }
+  uint8_t header[WAV_HEADER_BYTES];
+  make_wav_header(header, (uint32_t)(used * 2), info.channels, info.sample_rate);
+  int written = decode_write_output(argv[3], header, sizeof header, samples, used * 2);
+  free(samples);
+  return written ? 0 : 1;
 }

@@ -8,6 +8,17 @@ int decode_read_input(const char* path, std::vector<uint8_t>* out) {
   FILE* f = fopen(path, "rb");
   bool ok = f != nullptr;
   if (f) {
+    // One read of the size the file says it has; anything past that (a file
+    // still growing, or one whose size cannot be asked) is read in pieces.
+    long size = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
+    size_t got = 0;
+    if (size > 0 && (unsigned long)size <= 0x7fffffffUL && fseek(f, 0, SEEK_SET) == 0) {
+      out->resize((size_t)size);
+      got = fread(out->data(), 1, (size_t)size, f);
+      out->resize(got);
+    } else {
+      rewind(f);
+    }
     uint8_t buf[65536];
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + n);
