@@ -108,9 +108,9 @@ void music_read_track_table(const uint8_t* text, int bytes) {
 }
 
 void music_update(void) {
-  // Without sound the output never opened, and after audio_stop it is closed;
-  // either way frames schedule nothing.
-  if (!audio_output.open) return;
+  // Without sound the output never opened, and after audio_stop it is closed
+  // or closing; either way frames schedule nothing.
+  if (!audio_output.open || music.stop.active) return;
   audio_update(4000);
   music_fill();
 }
@@ -162,7 +162,7 @@ void music_set_playlist(const int* list, int count, int loop_index) {
   m.playlist_loop = loop_index;
 }
 
-void audio_stop(int long_fade) {
+void audio_stop_begin(int long_fade) {
   MusicState& m = music;
   // The decoder stops between two blocks; thread_terminate waits for that.
   if (m.decoder_thread) {
@@ -171,29 +171,45 @@ void audio_stop(int long_fade) {
   }
   music_decode_inline = 0;
   voice_release(VOICE_KEY_MUSIC, CURVE_LINEAR, 0, long_fade ? STOP_FADE_LONG : STOP_FADE_SHORT);
+  m.stop = {};
+  m.stop.active = 1;
+  m.stop.last_clock = audio_clock();
+}
+
+int audio_stop_step(void) {
+  MusicStop& s = music.stop;
+  if (!s.active) return 1;
   // Sound cues still playing are let finish, but a device that has stopped
   // consuming must not keep the program from ending.
-  uint32_t last_clock = audio_clock();
-  int still = 0;
-  // Voices end at the clock, but the device plays that moment only a latency
-  // and its own lead later; closing any sooner would cut the fade off at
-  // nearly full level, a click instead of a fade.
-  int draining = 0;
-  uint32_t heard_by = 0;
-  for (int pass = 0; audio_output.open && pass < STOP_MAX_PASSES; ++pass) {
+  int done = !audio_output.open || s.pass >= STOP_MAX_PASSES;
+  if (!done) {
+    s.pass++;
     uint32_t clock = audio_update(4000);
+    // Voices end at the clock, but the device plays that moment only a latency
+    // and its own lead later; closing any sooner would cut the fade off at
+    // nearly full level, a click instead of a fade.
     if (voice_count() == 0) {
-      if (!draining) heard_by = clock + (uint32_t)audio_output_delay_frames();
-      draining = 1;
-      if (clock >= heard_by) break;
+      if (!s.draining) s.heard_by = clock + (uint32_t)audio_output_delay_frames();
+      s.draining = 1;
+      done = clock >= s.heard_by;
     }
-    if (clock == last_clock) {
-      if (++still >= STOP_STALL_PASSES) break;
-    } else {
-      still = 0;
-      last_clock = clock;
+    if (!done && clock == s.last_clock) {
+      done = ++s.still >= STOP_STALL_PASSES;
+    } else if (!done) {
+      s.still = 0;
+      s.last_clock = clock;
     }
-    platform_sleep_ms(STOP_WAIT_MS);
   }
+  if (!done) return 0;
+  s.active = 0;
   audio_shutdown();
+  return 1;
+}
+
+void audio_stop_set_deferred(int deferred) { music.stop_deferred = deferred; }
+
+void audio_stop(int long_fade) {
+  audio_stop_begin(long_fade);
+  if (music.stop_deferred) return;
+  while (!audio_stop_step()) platform_sleep_ms(STOP_WAIT_MS);
 }

@@ -55,6 +55,13 @@ void music_set_playlist(const int* list, int count, int loop_index);
 // sound is enabled: stops the decoder, fades the music, waits (bounded) for
 // every voice to end and closes the output.
 void audio_stop(int long_fade);
+// The same stop for a platform that must not wait (a browser page): begin
+// releases the music and returns; step runs one pass of the wait, once a
+// frame, and returns 1 once the output is closed (at once when none is open).
+void audio_stop_begin(int long_fade);
+int audio_stop_step(void);
+// With deferred set, audio_stop only begins and the platform steps the rest.
+void audio_stop_set_deferred(int deferred);
 
 // Schedules segments until the beat grid reaches 6000 frames past the clock.
 void music_fill(void);

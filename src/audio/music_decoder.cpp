@@ -109,5 +109,6 @@ void music_unload(void) {
   m.music_time = 0;
   m.playlist = 0;
   m.playlist_count = m.playlist_pos = m.playlist_loop = 0;
+  m.stop = {};
   music_decode_inline = 0;
 }

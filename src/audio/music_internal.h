@@ -18,6 +18,16 @@ struct TrackRow {
   int32_t advance;  // from this beat to the next segment's beat
 };
 
+// The stop sequence between audio_stop_begin and the output's close.
+struct MusicStop {
+  int active;
+  int pass;                        // audio_update passes so far
+  int still;                       // passes in a row the clock has not moved
+  int draining;                    // every voice has ended; waiting to be heard
+  uint32_t last_clock;
+  uint32_t heard_by;               // the clock at which the last sound was played
+};
+
 struct MusicState {
   VorbisDecoder* decoder;          // open on "merged.ogg" while decoding
   int16_t* music_pcm;              // stereo frames, allocated at the full length
@@ -36,6 +46,8 @@ struct MusicState {
   int playlist_pos;                // index of the next id to schedule
   int playlist_loop;
   TrackRow* tracks;                // growable array (support/array.h)
+  MusicStop stop;
+  int stop_deferred;               // audio_stop only begins; the platform steps it
   int processors_override;         // tests: pretend this many processors (0 = ask)
 };
 
