@@ -65,20 +65,36 @@ int shell_start(const char* command_line, ShellLoop* loop) {
   return 1;
 }
 
+// Without vsync a full-screen present returns at once, so it is paced like a
+// window.
+static int shell_paces(ShellLoop* loop) {
+  loop->vsync = platform_display_vsync();  // a backend may find out it has none
+  return !g_game.fullscreen || g_game.app_inactive || !loop->vsync;
+}
+
+static void shell_run_frame(ShellLoop* loop, double now) {
+  run_frame(shell_game_seconds(now - loop->previous), g_game.app_inactive);
+  loop->previous = now;
+}
+
 void shell_frame(ShellLoop* loop) {
   double now = platform_clock_seconds();
   double wait = shell_wait_seconds(loop->frame_period, loop->display_available);
-  // Without vsync a full-screen present returns at once, so it is paced
-  // like a window.
-  loop->vsync = platform_display_vsync();  // a backend may find out it has none
-  if (!g_game.fullscreen || g_game.app_inactive || !loop->vsync) {
+  if (shell_paces(loop)) {
     while (now - loop->previous < wait) {
       platform_sleep_ms(1);
       now = platform_clock_seconds();
     }
   }
-  run_frame(shell_game_seconds(now - loop->previous), g_game.app_inactive);
-  loop->previous = now;
+  shell_run_frame(loop, now);
+}
+
+int shell_frame_if_due(ShellLoop* loop) {
+  double now = platform_clock_seconds();
+  double wait = shell_wait_seconds(loop->frame_period, loop->display_available);
+  if (shell_paces(loop) && now - loop->previous < wait) return 0;
+  shell_run_frame(loop, now);
+  return 1;
 }
 
 int shell_main(const char* command_line) {

@@ -50,6 +50,10 @@ int shell_start(const char* command_line, ShellLoop* loop);
 // One pass of the loop after the events: waits while windowed or inactive,
 // then calls run_frame with the time since the previous call.
 void shell_frame(ShellLoop* loop);
+// The same pass for a host that calls back once per display refresh and must
+// never be kept waiting: a call that comes before the frame is due does
+// nothing and returns 0; otherwise run_frame runs and it returns 1.
+int shell_frame_if_due(ShellLoop* loop);
 // The whole process: shell_start, then events and frames until a quit.
 // Returns the quit's exit code.
 int shell_main(const char* command_line);
