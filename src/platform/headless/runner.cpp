@@ -24,7 +24,9 @@ const char* const USAGE =
 
 // One processor makes the game decode its music on the main thread, one
 // block per frame, so the sound does not depend on thread timing.
+// Elsewhere (WebAssembly) there is one processor and no thread to begin with.
 void use_one_processor(void) {
+#if defined(__linux__)
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) != 0) return;
   for (int cpu = 0; cpu < CPU_SETSIZE; cpu++) {
@@ -34,6 +36,7 @@ void use_one_processor(void) {
     sched_setaffinity(0, sizeof set, &set);
     return;
   }
+#endif
 }
 
 double now_seconds(void) {
