@@ -6,7 +6,7 @@ BUILD := build
 TEST_BUILD := build-test
 FUZZ_BUILD := build-fuzz
 
-.PHONY: deps build run package test bench fuzz fuzz-smoke preview windows clean
+.PHONY: deps build run package test bench fuzz fuzz-smoke preview windows web serve-web clean
 
 deps:
 	@./scripts/deps.sh
@@ -52,5 +52,14 @@ windows:
 	./scripts/deps.sh --windows
 	./scripts/build_windows.sh
 
+# The game for web pages in dist/web/ (Emscripten), and a local server for it.
+web:
+	./scripts/deps.sh --web
+	./scripts/build_web.sh
+
+serve-web: web
+	@echo "Serving dist/web/ on http://127.0.0.1:8000/ (Ctrl+C stops)"
+	cd dist/web && python3 -m http.server 8000 --bind 127.0.0.1
+
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD) build-windows dist
+	rm -rf $(BUILD) $(TEST_BUILD) $(FUZZ_BUILD) build-windows build-web dist

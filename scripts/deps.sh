@@ -11,6 +11,9 @@ packages="build-essential cmake pkg-config libsdl2-dev \
 if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-x86-64 wine wine64 icoutils"
 fi
+if [ "$1" = "--web" ]; then
+  packages="$packages emscripten node-acorn chromium nodejs npm"
+fi
 missing=""
 for p in $packages; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
