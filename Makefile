@@ -24,8 +24,9 @@ package: build
 	cmake --build $(BUILD) --target package
 
 # Assertions stay on in the test build; warnings are errors. The Windows
-# executable is built first so that the Wine end-to-end tests have it to run.
-test: windows
+# executable and the web build are made first so that the Wine, node and
+# browser end-to-end tests have them to run.
+test: windows web
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g" -DVANTREL_WERROR=ON
 	cmake --build $(TEST_BUILD) -j$(JOBS)

@@ -1,0 +1,169 @@
+// The page in Debian's chromium, driven by playwright-core: it loads without
+// a console error, a click starts the title on moving noise, holding Right
+// walks the avatar, the sound runs and is not silent, a room change is
+// continued after a reload, Esc twice ends at the page that offers to play
+// again, and a missing or truncated packed.dat shows the game's message.
+// usage: node browser_test.js DIST_DIR WORK_DIR   (CHROMIUM = the browser)
+'use strict';
+const { chromium } = require('playwright-core');
+const fs = require('fs');
+const http = require('http');
+const path = require('path');
+
+const [dist, work] = process.argv.slice(2);
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const failures = [];
+
+function check(ok, what) {
+  console.log((ok ? 'ok: ' : 'FAIL: ') + what);
+  if (!ok) failures.push(what);
+}
+
+// dist/ as any static host serves it; `data` replaces packed.dat when set
+// (null: missing).
+function serve(state) {
+  const server = http.createServer((req, res) => {
+    const name = decodeURIComponent(req.url.split('?')[0]).replace(/^\/$/, '/index.html');
+    if (name === '/packed.dat' && state.data !== undefined) {
+      if (state.data === null) { res.writeHead(404); res.end(); return; }
+      res.writeHead(200, { 'Content-Length': state.data.length });
+      res.end(state.data);
+      return;
+    }
+    fs.readFile(path.join(dist, path.normalize(name)), (err, bytes) => {
+      if (err) { res.writeHead(404); res.end(); return; }
+      res.writeHead(200, { 'Content-Type': TYPES[path.extname(name)] || 'application/octet-stream',
+                           'Content-Length': bytes.length });
+      res.end(bytes);
+    });
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// Polls fn in the page until it returns something truthy, up to ms.
+async function until(page, fn, arg, ms) {
+  try {
+    return await (await page.waitForFunction(fn, arg, { timeout: ms, polling: 50 })).jsonValue();
+  } catch (e) {
+    return null;
+  }
+}
+
+const query = () => Module.vantrelQuery && Module.vantrelQuery();
+
+// Pixels that differ between two reads of the canvas, and the distinct
+// colours of the first, both over a sample of every 7th pixel.
+async function canvasChange(page, gapMs) {
+  const read = () => {
+    const c = document.getElementById('canvas');
+    return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data.filter((_, i) => i % 28 === 0));
+  };
+  const a = await page.evaluate(read);
+  await page.waitForTimeout(gapMs);
+  const b = await page.evaluate(read);
+  return { changed: a.filter((v, i) => v !== b[i]).length, colours: new Set(a).size };
+}
+
+async function main() {
+  fs.mkdirSync(work, { recursive: true });
+  const state = {};
+  const server = await serve(state);
+  const url = `http://127.0.0.1:${server.address().port}/`;
+  const browser = await chromium.launch({
+    executablePath: process.env.CHROMIUM,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking',
+           '--disable-component-update', '--disable-sync', '--no-first-run'],
+  });
+  const context = await browser.newContext({ viewport: { width: 1000, height: 750 } });
+  const page = await context.newPage();
+  const errors = [];
+  page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
+  page.on('pageerror', (e) => errors.push(e.message));
+
+  await page.goto(url);
+  check(await until(page, () => !document.getElementById('start').hidden, null, 20000), 'the page offers to play');
+  await page.click('#play');
+  const title = await until(page, () => { const q = Module.vantrelQuery(); return q && Module.vantrelStats().firstFrameMs && q; }, null, 10000);
+  check(title && title.gameState === 1, 'a click starts the title screen');
+  await page.waitForTimeout(1200);  // past the fade-in
+  const noise = await canvasChange(page, 300);
+  check(noise.colours > 1 && noise.changed > 100, `the title's noise moves (${noise.changed} samples changed)`);
+  await page.screenshot({ path: path.join(work, 'title.png') });
+
+  await page.keyboard.press('Space');
+  const play = await until(page, () => { const q = Module.vantrelQuery(); return q.gameState === 0 && q.room === 1 && q; }, null, 5000);
+  check(play, 'a key starts a new game in room 1');
+  if (play) {
+    await page.keyboard.down('ArrowRight');
+    const moved = await until(page, (x) => Module.vantrelQuery().x > x + 40 && Module.vantrelQuery(), play.x, 5000);
+    await page.keyboard.up('ArrowRight');
+    check(moved, `holding Right walks the avatar (x ${play.x} -> ${moved && moved.x})`);
+    await page.screenshot({ path: path.join(work, 'room1.png') });
+  }
+  const sound = await until(page, () => { const a = Module.vantrelAudio(); return a.state === 'running' && a.loud > 0 && a; }, null, 5000);
+  check(sound, `the AudioContext runs and plays sound (${JSON.stringify(sound)})`);
+
+  // The first room change, flying with the developer keys (+cheat, F) over
+  // whatever stands in room 1, then a reload: the menu offers to continue.
+  await page.goto(url + '?+cheat');
+  await until(page, () => !document.getElementById('start').hidden, null, 20000);
+  await page.keyboard.press('Enter');
+  const menu = await until(page, () => { const q = Module.vantrelQuery(); return q && q.gameState >= 1 && q; }, null, 10000);
+  await page.keyboard.press('ArrowDown');   // the menu's "new game", when a save was already there
+  await page.keyboard.press('Space');
+  await until(page, () => Module.vantrelQuery().gameState === 0, null, 5000);
+  await page.keyboard.press('KeyF');
+  await page.keyboard.down('ArrowUp');
+  await until(page, () => Module.vantrelQuery().y < 10, null, 5000);
+  await page.keyboard.up('ArrowUp');
+  await page.keyboard.down('ArrowRight');
+  const room2 = await until(page, () => Module.vantrelQuery().room === 2 && Module.vantrelQuery(), null, 30000);
+  await page.keyboard.up('ArrowRight');
+  check(room2, `the first room change (menu state ${menu && menu.gameState})`);
+  const saved = await page.evaluate(() => localStorage.getItem('Orrinvale/qorvel/save'));
+  check(/^[0-9a-f]{48}$/.test(saved || ''), `the save is 24 bytes in hex in localStorage (${saved})`);
+
+  await page.reload();
+  await until(page, () => !document.getElementById('start').hidden, null, 20000);
+  await page.click('#play');
+  const offer = await until(page, () => { const q = Module.vantrelQuery(); return q && Module.vantrelStats().firstFrameMs && q; }, null, 10000);
+  check(offer && offer.gameState === 2, 'after a reload the menu offers "continue"');
+  await page.waitForTimeout(1000);
+  await page.screenshot({ path: path.join(work, 'continue.png') });
+  await page.keyboard.press('Space');
+  const resumed = await until(page, () => { const q = Module.vantrelQuery(); return q.gameState === 0 && q; }, null, 5000);
+  check(resumed && resumed.room === 2, `continuing restores room 2 (room ${resumed && resumed.room})`);
+
+  await page.keyboard.press('Escape');  // play -> menu
+  await until(page, () => Module.vantrelQuery().gameState !== 0, null, 5000);
+  await page.keyboard.press('Escape');  // menu -> quit
+  const end = await until(page, () => !document.getElementById('end').hidden && document.getElementById('end-text').textContent, null, 5000);
+  check(end && /left the game/.test(end), `Esc in the menu ends at the page offering to play again (${end})`);
+  await page.screenshot({ path: path.join(work, 'end.png') });
+  check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
+
+  // Broken data: the game's own message on the page.
+  const packed = fs.readFileSync(path.join(dist, 'packed.dat'));
+  for (const [what, data] of [['missing', null], ['truncated', packed.subarray(0, packed.length >> 1)]]) {
+    state.data = data;
+    await page.goto(url);
+    if (data) {
+      await until(page, () => !document.getElementById('start').hidden, null, 20000);
+      await page.click('#play');
+    }
+    const text = await until(page, () => !document.getElementById('message').hidden &&
+                                         document.getElementById('message-text').textContent, null, 10000);
+    check(text === "Couldn't find data file", `a ${what} packed.dat shows "${text}"`);
+    if (what === 'truncated') await page.screenshot({ path: path.join(work, 'error.png') });
+  }
+  await browser.close();
+  server.close();
+}
+
+main().then(() => {
+  console.log(failures.length ? `${failures.length} check(s) failed` : 'all checks passed');
+  process.exit(failures.length ? 1 : 0);
+}, (e) => {
+  console.log('FAIL: ' + (e && e.stack || e));
+  process.exit(1);
+});
