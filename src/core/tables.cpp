@@ -4,11 +4,11 @@
 // harmonics (3, 5, 7 cycles per 256 entries).
 #include "core/tables.h"
 
-#include <math.h>
 #include <stdint.h>
 #include <stdlib.h>
 
 #include "core/game_state.h"
+#include "support/det_math.h"
 #include "support/random.h"
 
 int noise_sound_build(void) {
@@ -29,19 +29,21 @@ int noise_sound_build(void) {
 
 void wave_table_build(void) {
   // 3, 5 and 7 times pi/128 as the float constants the strokes were tuned
-  // with (the last two sit one unit above the nearest floats).
+  // with (the last two sit one unit above the nearest floats). Each angle is
+  // exact in a double (a 32-bit product plus a 32-bit fraction), and the
+  // sums round to the same floats as the 80-bit ones this table was made with.
   static const float FREQUENCIES[3] = {0.073631078f, 0.122718468f, 0.171805859f};
-  long double phases[3];
-  for (int k = 0; k < 3; k++) phases[k] = (long double)random_unit();
+  double phases[3];
+  for (int k = 0; k < 3; k++) phases[k] = random_unit();
   for (int j = 0; j < WAVE_TABLE_SIZE; j++) {
-    long double x = 0, y = 0;
+    double x = 0, y = 0;
     for (int k = 0; k < 3; k++) {
-      long double a = (long double)j * FREQUENCIES[k] + phases[k];
-      x += sinl(a);
-      y += cosl(a);
+      double a = (double)j * FREQUENCIES[k] + phases[k];
+      x += det_sin(a);
+      y += det_cos(a);
     }
-    g_game.wave_table[j][0] = (float)(0.75L * x);
-    g_game.wave_table[j][1] = (float)(0.75L * y);
+    g_game.wave_table[j][0] = (float)(0.75 * x);
+    g_game.wave_table[j][1] = (float)(0.75 * y);
   }
 }
 

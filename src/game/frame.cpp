@@ -4,7 +4,6 @@
 // bend the Palette, and the noise renderer turns the scene into the image.
 #include "game/frame.h"
 
-#include <math.h>
 #include <string.h>
 
 #include "audio/music.h"
@@ -18,6 +17,7 @@
 #include "sim/draw.h"
 #include "sim/figure.h"
 #include "sim/noise_field.h"
+#include "support/det_math.h"
 
 // The tick length is kept in double: with a float 1/60 a clamped 0.05 s frame
 // would run two ticks and carry almost a whole third.
@@ -108,8 +108,8 @@ static void run_burst(float dt) {
   float ox[16], oy[16];
   for (int k = 0; k < 16; k++) {
     float theta = (float)k * BURST_ANGLE_STEP;
-    ox[k] = 200.0f * sinf(theta);
-    oy[k] = 200.0f * cosf(theta);
+    ox[k] = 200.0f * det_sinf(theta);
+    oy[k] = 200.0f * det_cosf(theta);
     if (k & 1) {
       ox[k] *= 0.7f;
       oy[k] *= 0.7f;
@@ -157,7 +157,7 @@ void frame_room_effects(void) {
   int room = g_game.room_number;
   if (room == 38) {
     double w = room_progress();
-    int64_t next = (int64_t)((double)g_game.frame_counter + 100.0 * pow(w, 2.5));
+    int64_t next = (int64_t)((double)g_game.frame_counter + 100.0 * det_pow_2_5(w));
     advance_frame_counter((uint32_t)(next - g_game.frame_counter));
   } else if (room == 39) {
     float w = room_progress();

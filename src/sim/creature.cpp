@@ -9,6 +9,7 @@
 #include "core/tables.h"
 #include "sim/draw.h"
 #include "sim/sound_cues.h"
+#include "support/det_math.h"
 #include "support/random.h"
 
 namespace {
@@ -198,8 +199,8 @@ void draw_giant(const Creature* cr) {
 void draw_breathing(Creature* cr) {
   GameState& g = g_game;
   float theta = fmodf(g.play_time, 2.0f) * 3.1415927f;
-  float sx = (sinf(theta) + 1.0f) * 0.5f;
-  float sy = (cosf(theta) + 1.0f) * 0.5f;
+  float sx = (det_sinf(theta) + 1.0f) * 0.5f;
+  float sy = (det_cosf(theta) + 1.0f) * 0.5f;
   for (int i = 0; i < 8; i++) {
     g.stretch_x[i] = BREATH_A[i] + sx * (BREATH_B[i] - BREATH_A[i]);
     g.stretch_y[i] = BREATH_A[i] + sy * (BREATH_B[i] - BREATH_A[i]);
