@@ -68,3 +68,6 @@ void on_key_down(int key) {
 }
 
 void on_key_up(int key) { last_key = -key; }
+
+// The runner's --portable asks the renderer for its plain code; there is none here.
+int noise_field_limit_vector(int) { return 0; }

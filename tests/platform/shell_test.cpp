@@ -62,6 +62,9 @@ void on_key_up(int key) {
   g_fake_game.keys_up.push_back(key);
 }
 
+// The runner's --portable asks the renderer for its plain code; there is none here.
+int noise_field_limit_vector(int) { return 0; }
+
 namespace {
 
 // A machine with a display service (full screen and vsync work) and a fresh

@@ -69,6 +69,10 @@ int headless_parse_args(int argc, char** argv, HeadlessOptions* options, char* e
       options->stats = 1;
       continue;
     }
+    if (strcmp(arg, "--portable") == 0) {
+      options->portable = 1;
+      continue;
+    }
     if (strcmp(arg, "--help") == 0) {
       options->help = 1;
       continue;

@@ -25,6 +25,7 @@ struct HeadlessOptions {
   const char* save_dir = nullptr;
   const char* trace_path = nullptr;
   int stats = 0;
+  int portable = 0;              // --portable: the renderer without vector code
   int help = 0;
   char game_line[4096] = {};     // everything else, for the game
 };

@@ -13,6 +13,7 @@
 #include "platform/headless/headless.h"
 #include "platform/posix/store.h"
 #include "platform/shell.h"
+#include "sim/noise_field.h"
 #include "support/file.h"
 
 namespace {
@@ -20,7 +21,8 @@ namespace {
 const char* const USAGE =
     "usage: vantrel-headless [--frames N] [--dt S] [--script FILE]\n"
     "         [--capture DIR (--capture-every K | --capture-frames a,b,c)]\n"
-    "         [--wav FILE] [--save-dir DIR] [--trace FILE] [--stats] [game options...]\n";
+    "         [--wav FILE] [--save-dir DIR] [--trace FILE] [--stats] [--portable]\n"
+    "         [game options...]\n";
 
 // One processor makes the game decode its music on the main thread, one
 // block per frame, so the sound does not depend on thread timing.
@@ -91,6 +93,9 @@ int headless_main(int argc, char** argv) {
   }
   if (options.save_dir) store_set_base_dir(options.save_dir);
   use_one_processor();
+  // The same pictures with the plain C++ renderer, for comparing timings
+  // with builds that have no vector code (WebAssembly).
+  if (options.portable) noise_field_limit_vector(NOISE_VECTOR_NONE);
 
   ShellLoop loop = {};
   headless_set_time(0);
