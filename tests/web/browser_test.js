@@ -3,14 +3,16 @@
 // walks the avatar, the sound runs and is not silent, a room change is
 // continued after a reload, Esc twice ends at the page that offers to play
 // again, and a missing or truncated packed.dat shows the game's message.
-// usage: node browser_test.js DIST_DIR WORK_DIR   (CHROMIUM = the browser)
+// With a small archive of two rooms, walking out of the last one ends the
+// game: the page says so and the save is erased.
+// usage: node browser_test.js DIST_DIR WORK_DIR [SMALL_ARCHIVE]   (CHROMIUM = the browser)
 'use strict';
 const { chromium } = require('playwright-core');
 const fs = require('fs');
 const http = require('http');
 const path = require('path');
 
-const [dist, work] = process.argv.slice(2);
+const [dist, work, small] = process.argv.slice(2);
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm' };
 const failures = [];
 
@@ -141,6 +143,31 @@ async function main() {
   check(end && /left the game/.test(end), `Esc in the menu ends at the page offering to play again (${end})`);
   await page.screenshot({ path: path.join(work, 'end.png') });
   check(errors.length === 0, `no console errors (${errors.join(' | ')})`);
+
+  if (small) {
+    state.data = fs.readFileSync(small);
+    await page.goto(url + '?+cheat');
+    await until(page, () => !document.getElementById('start').hidden, null, 20000);
+    await page.keyboard.press('Enter');
+    await until(page, () => { const q = Module.vantrelQuery(); return q && q.gameState >= 1; }, null, 10000);
+    await page.keyboard.press('ArrowDown');
+    await page.keyboard.press('Space');
+    await until(page, () => Module.vantrelQuery().gameState === 0, null, 5000);
+    await page.keyboard.press('KeyF');
+    await page.keyboard.down('ArrowUp');
+    await until(page, () => Module.vantrelQuery().y < 10, null, 5000);
+    await page.keyboard.up('ArrowUp');
+    await page.keyboard.down('ArrowRight');
+    const finished = await until(page, () => !document.getElementById('end').hidden &&
+                                             document.getElementById('end-text').textContent, null, 30000);
+    await page.keyboard.up('ArrowRight');
+    check(finished && /last room/.test(finished), `walking out of the last room ends the game (${finished})`);
+    await page.screenshot({ path: path.join(work, 'finished.png') });
+    const erased = await page.evaluate(() => localStorage.getItem('Orrinvale/qorvel/save'));
+    check(erased === '0'.repeat(48), `the end of the game erases the save (${erased})`);
+    const closed = await until(page, () => Module.vantrelAudio().state === 'closed', null, 10000);
+    check(closed, 'the sound fades out and closes');
+  }
 
   // Broken data: the game's own message on the page.
   const packed = fs.readFileSync(path.join(dist, 'packed.dat'));
