@@ -114,6 +114,10 @@ async function main() {
   await page.keyboard.press('ArrowDown');   // the menu's "new game", when a save was already there
   await page.keyboard.press('Space');
   await until(page, () => Module.vantrelQuery().gameState === 0, null, 5000);
+  await page.keyboard.press('KeyD');  // the developer view: the room in its key colours
+  await page.waitForTimeout(300);
+  await page.screenshot({ path: path.join(work, 'room1_keys.png') });
+  await page.keyboard.press('KeyD');
   await page.keyboard.press('KeyF');
   await page.keyboard.down('ArrowUp');
   await until(page, () => Module.vantrelQuery().y < 10, null, 5000);
