@@ -104,6 +104,16 @@ async function main() {
   }
   const sound = await until(page, () => { const a = Module.vantrelAudio(); return a.state === 'running' && a.loud > 0 && a; }, null, 5000);
   check(sound, `the AudioContext runs and plays sound (${JSON.stringify(sound)})`);
+  // A hidden tab: the game is told it is inactive and the sound is suspended.
+  const setVisibility = (state) => {
+    Object.defineProperty(document, 'visibilityState', { value: state, configurable: true });
+    document.dispatchEvent(new Event('visibilitychange'));
+  };
+  await page.evaluate(setVisibility, 'hidden');
+  const hidden = await until(page, () => Module.vantrelQuery().inactive && Module.vantrelAudio().state === 'suspended', null, 5000);
+  await page.evaluate(setVisibility, 'visible');
+  const shown = await until(page, () => !Module.vantrelQuery().inactive && Module.vantrelAudio().state === 'running', null, 5000);
+  check(hidden && shown, 'a hidden tab is inactive with its sound suspended, and comes back');
 
   // The first room change, flying with the developer keys (+cheat, F) over
   // whatever stands in room 1, then a reload: the menu offers to continue.

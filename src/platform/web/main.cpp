@@ -82,7 +82,7 @@ EMSCRIPTEN_KEEPALIVE void web_activate(int active) {
 }
 
 // Read-only view of the game for the page's tests: 0 game state, 1 room,
-// 2 and 3 the avatar's position, 4 whether sound is on.
+// 2 and 3 the avatar's position, 4 whether sound is on, 5 whether inactive.
 EMSCRIPTEN_KEEPALIVE int web_query(int what) {
   switch (what) {
     case 0: return g_game.game_state;
@@ -90,6 +90,7 @@ EMSCRIPTEN_KEEPALIVE int web_query(int what) {
     case 2: return g_game.avatar_x;
     case 3: return g_game.avatar_y;
     case 4: return g_game.sound_enabled;
+    case 5: return g_game.app_inactive;
     default: return 0;
   }
 }

@@ -398,7 +398,8 @@
   Module.vantrelQuery = function () {
     if (!state.started) return null;
     return { gameState: Module._web_query(0), room: Module._web_query(1),
-             x: Module._web_query(2), y: Module._web_query(3), sound: Module._web_query(4) };
+             x: Module._web_query(2), y: Module._web_query(3), sound: Module._web_query(4),
+             inactive: Module._web_query(5) };
   };
   Module.vantrelAudio = function () {
     return { state: audio.context ? audio.context.state : 'none', kind: audio.kind,
