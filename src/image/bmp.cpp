@@ -65,19 +65,13 @@ static void bmp_flip(uint8_t* image, int32_t width, int32_t height, int comp) {
 
 uint8_t* bmp_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* comp_out, int req_comp) {
   ImageSource* s = &ctx->source;
-  if (source_get8(s) != 'B' || source_get8(s) != 'M') {
-    image_fail(ctx, "not BMP");
-    return nullptr;
-  }
+  if (source_get8(s) != 'B' || source_get8(s) != 'M') IMAGE_REFUSE(ctx, "not BMP");
   source_get32le(s);  // file size
   source_get16le(s);  // reserved
   source_get16le(s);
   const int64_t offset = source_get32le(s);
   const uint32_t header_size = source_get32le(s);
-  if (!bmp_header_size_known(header_size)) {
-    image_fail(ctx, "unknown BMP");
-    return nullptr;
-  }
+  if (!bmp_header_size_known(header_size)) IMAGE_REFUSE(ctx, "unknown BMP");
   int64_t width, height;
   if (header_size == 12) {
     width = source_get16le(s);
@@ -88,30 +82,18 @@ uint8_t* bmp_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
   }
   const bool bottom_up = height > 0;
   if (height < 0) height = -height;
-  if (source_get16le(s) != 1) {
-    image_fail(ctx, "bad BMP");
-    return nullptr;
-  }
+  if (source_get16le(s) != 1) IMAGE_REFUSE(ctx, "bad BMP");
   const int bpp = source_get16le(s);
-  if (bpp == 1) {
-    image_fail(ctx, "monochrome");
-    return nullptr;
-  }
+  if (bpp == 1) IMAGE_REFUSE(ctx, "monochrome");
   // An empty image has nothing to show and would hand out a zero-byte buffer.
-  if (width <= 0 || height <= 0) {
-    image_fail(ctx, "bad BMP");
-    return nullptr;
-  }
+  if (width <= 0 || height <= 0) IMAGE_REFUSE(ctx, "bad BMP");
   uint32_t mr = 0, mg = 0, mb = 0, ma = 0;
   int64_t palette_count = 0;
   if (header_size == 12) {
     if (bpp < 24) palette_count = (offset - 26) / 3;
   } else {
     const uint32_t compression = source_get32le(s);
-    if (compression == 1 || compression == 2) {
-      image_fail(ctx, "BMP RLE");
-      return nullptr;
-    }
+    if (compression == 1 || compression == 2) IMAGE_REFUSE(ctx, "BMP RLE");
     source_skip(s, 20);  // image size, resolutions, colours used and important
     if (header_size == 40 || header_size == 56) {
       if (header_size == 56) source_skip(s, 16);
@@ -130,13 +112,9 @@ uint8_t* bmp_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
           mr = source_get32le(s);
           mg = source_get32le(s);
           mb = source_get32le(s);
-          if (mr == mg && mg == mb) {
-            image_fail(ctx, "bad BMP");
-            return nullptr;
-          }
+          if (mr == mg && mg == mb) IMAGE_REFUSE(ctx, "bad BMP");
         } else {
-          image_fail(ctx, "bad BMP");
-          return nullptr;
+          IMAGE_REFUSE(ctx, "bad BMP");
         }
       }
     } else {  // 108: masks in the header, then the colour space
@@ -157,8 +135,7 @@ uint8_t* bmp_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
   if (bpp < 16) {
     if (palette_count <= 0 || palette_count > BMP_MAX_PALETTE) {
       free(image);
-      image_fail(ctx, "invalid");
-      return nullptr;
+      IMAGE_REFUSE(ctx, "invalid");
     }
     // Indices past the palette show opaque black.
     uint8_t palette[BMP_MAX_PALETTE][4];
@@ -179,8 +156,7 @@ uint8_t* bmp_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
       row_bytes = width;
     } else {
       free(image);
-      image_fail(ctx, "bad bpp");
-      return nullptr;
+      IMAGE_REFUSE(ctx, "bad bpp");
     }
     const int pad = (int)((-row_bytes) & 3);
     for (int32_t y = 0; y < h; ++y) {
@@ -212,8 +188,7 @@ uint8_t* bmp_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
     const int pad = (int)((-row_bytes) & 3);
     if (bpp != 24 && (!mr || !mg || !mb)) {
       free(image);
-      image_fail(ctx, "bad masks");
-      return nullptr;
+      IMAGE_REFUSE(ctx, "bad masks");
     }
     const BmpChannel cr = bmp_channel(mr), cg = bmp_channel(mg), cb = bmp_channel(mb), ca = bmp_channel(ma);
     for (int32_t y = 0; y < h; ++y) {
@@ -239,10 +214,7 @@ uint8_t* bmp_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
   if (bottom_up && h > 1) bmp_flip(image, w, h, comp);
   if (req_comp && req_comp != comp) {
     image = image_convert_components(image, w, h, comp, req_comp);
-    if (!image) {
-      image_fail(ctx, "outofmem");
-      return nullptr;
-    }
+    if (!image) IMAGE_REFUSE(ctx, "outofmem");
   }
   *w_out = w;
   *h_out = h;

@@ -11,11 +11,6 @@
 
 static thread_local char g_last_reason[32];
 
-int image_fail(ImageContext* ctx, const char* reason) {
-  ctx->reason = reason;
-  return 0;
-}
-
 const char* image_failure_reason(void) { return g_last_reason; }
 
 void source_reset(ImageSource* src, const uint8_t* bytes, size_t length) {
@@ -71,18 +66,15 @@ int64_t image_checked_size(int64_t a, int64_t b, int64_t c, int64_t extra) {
 
 bool image_pixels_allowed(ImageContext* ctx, int64_t width, int64_t height) {
   if (width < 0 || height < 0 || (width && (uint64_t)height > ctx->max_pixels / (uint64_t)width))
-    return image_fail(ctx, "too large");
+    IMAGE_REFUSE(ctx, "too large");
   return true;
 }
 
 uint8_t* image_alloc_pixels(ImageContext* ctx, int64_t width, int64_t height, int comp, int64_t extra) {
   int64_t bytes = image_checked_size(width, height, comp, extra);
-  if (bytes < 0 || !image_pixels_allowed(ctx, width, height)) {
-    image_fail(ctx, "too large");
-    return nullptr;
-  }
+  if (bytes < 0 || !image_pixels_allowed(ctx, width, height)) IMAGE_REFUSE(ctx, "too large");
   uint8_t* p = (uint8_t*)malloc(bytes ? (size_t)bytes : 1);
-  if (!p) image_fail(ctx, "outofmem");
+  if (!p) IMAGE_REFUSE(ctx, "outofmem");
   return p;
 }
 
@@ -153,31 +145,34 @@ uint8_t* image_load_from_memory(const uint8_t* bytes, int32_t length, int32_t* w
                             UINT64_MAX);
 }
 
+// Runs the first format whose test accepts the bytes.
+static uint8_t* image_dispatch(ImageContext* ctx, const uint8_t* bytes, size_t len, int32_t* width_out,
+                               int32_t* height_out, int32_t* components_out, int32_t requested_components) {
+  for (const ImageFormat& format : IMAGE_FORMATS) {
+    source_reset(&ctx->source, bytes, len);
+    if (!format.test(ctx)) continue;
+    source_reset(&ctx->source, bytes, len);
+    int32_t w = 0, h = 0, comp = 0;
+    uint8_t* result = format.load(ctx, &w, &h, &comp, requested_components);
+    // TGA hands out its header before decoding; the others only on success.
+    if (result || (format.load == tga_load && w != 0)) {
+      *width_out = w;
+      *height_out = h;
+      if (components_out) *components_out = comp;
+    }
+    return result;
+  }
+  IMAGE_REFUSE(ctx, "unknown image type");
+}
+
 uint8_t* image_load_limited(const uint8_t* bytes, int32_t length, int32_t* width_out, int32_t* height_out,
                             int32_t* components_out, int32_t requested_components, uint64_t max_pixels) {
   ImageContext ctx;
   memset(&ctx, 0, sizeof ctx);
   ctx.max_pixels = max_pixels;
   size_t len = length > 0 ? (size_t)length : 0;
-  int32_t w = 0, h = 0, comp = 0;
-  uint8_t* result = nullptr;
-  bool matched = false;
-  for (const ImageFormat& format : IMAGE_FORMATS) {
-    source_reset(&ctx.source, bytes, len);
-    if (!format.test(&ctx)) continue;
-    source_reset(&ctx.source, bytes, len);
-    result = format.load(&ctx, &w, &h, &comp, requested_components);
-    matched = true;
-    // TGA hands out its header before decoding; the others only on success.
-    if (result || format.load == tga_load) {
-      if (format.load == tga_load && !result && w == 0) break;
-      *width_out = w;
-      *height_out = h;
-      if (components_out) *components_out = comp;
-    }
-    break;
-  }
-  if (!matched) image_fail(&ctx, "unknown image type");
+  uint8_t* result =
+      image_dispatch(&ctx, bytes, len, width_out, height_out, components_out, requested_components);
   if (!result) remember_reason(ctx.reason);
   return result;
 }

@@ -21,8 +21,22 @@ struct ImageContext {
   uint64_t max_pixels;     // width × height above this is refused as "too large"
 };
 
-// Records the reason and yields 0 so a step can fail and return in one move.
-int image_fail(ImageContext* ctx, const char* reason);
+// What a refusing step returns: false, 0 or null, whichever its own return
+// type calls for, so every decoder refuses the same way.
+struct ImageRefusal {
+  template <typename T>
+  operator T() const { return T(); }
+};
+
+// Records why the file is refused and yields the failure value. A null reason
+// (the format gives none) records nothing, leaving any earlier reason in place.
+inline ImageRefusal image_refuse(ImageContext* ctx, const char* reason) {
+  if (reason) ctx->reason = reason;
+  return ImageRefusal();
+}
+
+// The one way a decoder step refuses its input: records and returns.
+#define IMAGE_REFUSE(ctx, reason) return image_refuse((ctx), (reason))
 
 void source_reset(ImageSource* src, const uint8_t* bytes, size_t length);
 static inline int source_get8(ImageSource* src) {

@@ -211,6 +211,23 @@ struct Inflater {
   uint32_t codelen[CODELEN_TABLE_SIZE];
 };
 
+// What a refusing step returns: false, null or FAST_FAILED (which is 0 for
+// this reason), whichever its own return type calls for.
+struct InflateRefusal {
+  template <typename T>
+  operator T() const { return T(); }
+};
+
+// Records why the stream is refused in *slot (when there is one) and yields
+// the failure value. A null reason (the format gives none) records nothing.
+static inline InflateRefusal inflate_refuse(const char** slot, const char* reason) {
+  if (slot && reason) *slot = reason;
+  return InflateRefusal();
+}
+
+// The one way a step with an Inflater `z` refuses the stream.
+#define INFLATE_REFUSE(why) return inflate_refuse(&z->reason, (why))
+
 static inline uint64_t load_le64(const uint8_t* p) {
   uint64_t v;
   memcpy(&v, p, 8);
@@ -231,10 +248,7 @@ static bool refill_slow(Inflater* z) {
     z->bitsleft += 8;
   }
   // Phantom bytes sit on top of the buffer; whatever of them is gone was consumed.
-  if (z->phantom * 8 > (size_t)z->bitsleft + PHANTOM_LIMIT_BITS) {
-    z->reason = "read past buffer";
-    return false;
-  }
+  if (z->phantom * 8 > (size_t)z->bitsleft + PHANTOM_LIMIT_BITS) INFLATE_REFUSE("read past buffer");
   return true;
 }
 
@@ -280,28 +294,18 @@ static bool ensure_room(Inflater* z, size_t n) {
   size_t used = (size_t)(z->out - z->out_start);
   if (n > z->max_len - used) {
     z->over_limit = true;
-    z->reason = "outofmem";
-    return false;
+    INFLATE_REFUSE("outofmem");
   }
   size_t cap = (size_t)(z->out_limit - z->out_start) + COPY_SLACK;
   size_t want = used + n + COPY_SLACK;
   if (want <= cap) return true;
-  if (z->caller_buffer) {  // sized for max_len, so never reached
-    z->reason = "outofmem";
-    return false;
-  }
+  if (z->caller_buffer) INFLATE_REFUSE("outofmem");  // sized for max_len, so never reached
   while (cap < want) {
-    if (cap > ((size_t)1 << 31)) {
-      z->reason = "outofmem";
-      return false;
-    }
+    if (cap > ((size_t)1 << 31)) INFLATE_REFUSE("outofmem");
     cap *= 2;
   }
   uint8_t* grown = (uint8_t*)realloc(z->out_start, cap);
-  if (!grown) {
-    z->reason = "outofmem";
-    return false;
-  }
+  if (!grown) INFLATE_REFUSE("outofmem");
   z->out_start = grown;
   z->out = grown + used;
   z->out_limit = grown + cap - COPY_SLACK;
@@ -337,12 +341,13 @@ static inline void copy_match(uint8_t* out, size_t distance, uint32_t length) {
   }
 }
 
-enum FastResult { FAST_NEEDS_CARE, FAST_BLOCK_END, FAST_FAILED };
+enum FastResult { FAST_FAILED, FAST_NEEDS_CARE, FAST_BLOCK_END };
+static_assert(FAST_FAILED == 0, "a refusal yields FastResult()");
 
 // The bulk of a block: runs while the input has room for two refills and the
 // output for three literals or a longest match, so neither is checked per
-// symbol. Stops at the end of the block, on a failure (reason recorded), or
-// when either room runs short.
+// symbol. Stops at the end of the block, on a refusal (the state left behind
+// no longer matters), or when either room runs short.
 static inline FastResult inflate_fast(Inflater* z, const uint32_t* lit, const uint32_t* dist, uint64_t* bitbuf_io,
                                       unsigned* bitsleft_io, uint8_t** out_io, uint8_t* const out_limit) {
   enum { FAST_IN = 16, FAST_OUT = 258 + 3 };
@@ -375,31 +380,19 @@ static inline FastResult inflate_fast(Inflater* z, const uint32_t* lit, const ui
       bitsleft |= 56;
     }
     if (e & (ENTRY_END | ENTRY_INVALID)) {
-      if (e & ENTRY_INVALID) {
-        z->reason = "bad huffman code";
-        result = FAST_FAILED;
-      } else {
-        result = FAST_BLOCK_END;
-      }
+      if (e & ENTRY_INVALID) INFLATE_REFUSE("bad huffman code");
+      result = FAST_BLOCK_END;
       break;
     }
     uint32_t extra = (e >> 8) & 15;
     uint32_t length = (e >> 16) + BITS(extra);
     CONSUME(extra);
     uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
-    if (d & ENTRY_INVALID) {
-      z->reason = "bad huffman code";
-      result = FAST_FAILED;
-      break;
-    }
+    if (d & ENTRY_INVALID) INFLATE_REFUSE("bad huffman code");
     extra = (d >> 8) & 15;
     size_t distance = (d >> 16) + BITS(extra);
     CONSUME(extra);
-    if (distance > (size_t)(out - out_start)) {
-      z->reason = "bad dist";
-      result = FAST_FAILED;
-      break;
-    }
+    if (distance > (size_t)(out - out_start)) INFLATE_REFUSE("bad dist");
     copy_match(out, distance, length);
     out += length;
   }
@@ -436,10 +429,7 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
       continue;
     }
     if (e & (ENTRY_END | ENTRY_INVALID)) {
-      if (e & ENTRY_INVALID) {
-        z->reason = "bad huffman code";
-        break;
-      }
+      if (e & ENTRY_INVALID) INFLATE_REFUSE("bad huffman code");
       ok = true;
       break;
     }
@@ -447,17 +437,11 @@ static bool inflate_block_data(Inflater* z, const uint32_t* lit, const uint32_t*
     uint32_t length = (e >> 16) + BITS(extra);
     CONSUME(extra);
     uint32_t d = decode_entry(dist, DIST_ROOT_BITS, bitbuf, bitsleft);
-    if (d & ENTRY_INVALID) {
-      z->reason = "bad huffman code";
-      break;
-    }
+    if (d & ENTRY_INVALID) INFLATE_REFUSE("bad huffman code");
     extra = (d >> 8) & 15;
     size_t distance = (d >> 16) + BITS(extra);
     CONSUME(extra);
-    if (distance > (size_t)(out - z->out_start)) {
-      z->reason = "bad dist";
-      break;
-    }
+    if (distance > (size_t)(out - z->out_start)) INFLATE_REFUSE("bad dist");
     if ((size_t)(out_limit - out) < length) {
       z->out = out;
       if (!ensure_room(z, length)) break;
@@ -512,14 +496,8 @@ static bool inflate_stored(Inflater* z) {
   for (int i = 0; i < 4 && z->in < z->in_end; ++i) header[i] = *z->in++;
   uint32_t len = header[0] | (header[1] << 8);
   uint32_t nlen = header[2] | (header[3] << 8);
-  if (nlen != (~len & 0xffff)) {
-    z->reason = "zlib corrupt";
-    return false;
-  }
-  if ((size_t)(z->in_end - z->in) < len) {
-    z->reason = "read past buffer";
-    return false;
-  }
+  if (nlen != (~len & 0xffff)) INFLATE_REFUSE("zlib corrupt");
+  if ((size_t)(z->in_end - z->in) < len) INFLATE_REFUSE("read past buffer");
   if ((size_t)(z->out_limit - z->out) < len && !ensure_room(z, len)) return false;
   memcpy(z->out, z->in, len);
   z->out += len;
@@ -539,20 +517,15 @@ static bool inflate_dynamic_tables(Inflater* z) {
     if (!read_bits(z, 3, &v)) return false;
     codelen_lengths[CODELEN_ORDER[i]] = (uint8_t)v;
   }
-  if (!huffman_build(z->codelen, CODELEN_ROOT_BITS, codelen_lengths, CODELEN_SYMBOLS, templates().codelen)) {
-    z->reason = "bad codelengths";
-    return false;
-  }
+  if (!huffman_build(z->codelen, CODELEN_ROOT_BITS, codelen_lengths, CODELEN_SYMBOLS, templates().codelen))
+    INFLATE_REFUSE("bad codelengths");
   const uint32_t total = hlit + hdist;  // at most 288 + 32
   uint8_t lengths[LITLEN_SYMBOLS + DIST_SYMBOLS];
   uint32_t n = 0;
   while (n < total) {
     if (z->bitsleft < 16 && !refill(z)) return false;  // 7-bit code + 7 extra bits
     uint32_t e = decode_entry(z->codelen, CODELEN_ROOT_BITS, z->bitbuf, z->bitsleft);
-    if (e & ENTRY_INVALID) {
-      z->reason = "bad huffman code";
-      return false;
-    }
+    if (e & ENTRY_INVALID) INFLATE_REFUSE("bad huffman code");
     uint32_t sym = e >> 16;
     if (sym < 16) {
       lengths[n++] = (uint8_t)sym;
@@ -561,10 +534,7 @@ static bool inflate_dynamic_tables(Inflater* z) {
     uint32_t repeat;
     uint8_t value = 0;
     if (sym == 16) {
-      if (n == 0) {  // nothing to repeat yet
-        z->reason = "bad codelengths";
-        return false;
-      }
+      if (n == 0) INFLATE_REFUSE("bad codelengths");  // nothing to repeat yet
       value = lengths[n - 1];
       repeat = 3 + (uint32_t)(z->bitbuf & 3);
       z->bitbuf >>= 2;
@@ -578,36 +548,22 @@ static bool inflate_dynamic_tables(Inflater* z) {
       z->bitbuf >>= 7;
       z->bitsleft -= 7;
     }
-    if (repeat > total - n) {
-      z->reason = "bad codelengths";
-      return false;
-    }
+    if (repeat > total - n) INFLATE_REFUSE("bad codelengths");
     memset(lengths + n, value, repeat);
     n += repeat;
   }
   if (!huffman_build(z->litlen, LITLEN_ROOT_BITS, lengths, (int)hlit, templates().litlen) ||
-      !huffman_build(z->dist, DIST_ROOT_BITS, lengths + hlit, (int)hdist, templates().dist)) {
-    z->reason = "bad codelengths";
-    return false;
-  }
+      !huffman_build(z->dist, DIST_ROOT_BITS, lengths + hlit, (int)hdist, templates().dist))
+    INFLATE_REFUSE("bad codelengths");
   return true;
 }
 
 static bool inflate_stream(Inflater* z) {
   uint8_t cmf = z->in < z->in_end ? *z->in++ : 0;
   uint8_t flg = z->in < z->in_end ? *z->in++ : 0;
-  if ((cmf * 256 + flg) % 31 != 0) {
-    z->reason = "bad zlib header";
-    return false;
-  }
-  if (flg & 32) {
-    z->reason = "no preset dict";
-    return false;
-  }
-  if ((cmf & 15) != 8) {
-    z->reason = "bad compression";
-    return false;
-  }
+  if ((cmf * 256 + flg) % 31 != 0) INFLATE_REFUSE("bad zlib header");
+  if (flg & 32) INFLATE_REFUSE("no preset dict");
+  if ((cmf & 15) != 8) INFLATE_REFUSE("bad compression");
   z->bitbuf = 0;
   z->bitsleft = 0;
   for (;;) {
@@ -622,7 +578,7 @@ static bool inflate_stream(Inflater* z) {
     } else if (type == 2) {
       ok = inflate_dynamic_tables(z) && inflate_block_data(z, z->litlen, z->dist);
     } else {
-      return false;  // reserved block type; no reason of its own
+      INFLATE_REFUSE(nullptr);  // reserved block type: no reason of its own
     }
     if (!ok) return false;
     if (final) return true;
@@ -637,8 +593,7 @@ static uint8_t* inflate_into(const uint8_t* input, size_t input_len, uint8_t* ou
   Inflater* z = (Inflater*)malloc(sizeof(Inflater));
   if (!z) {
     if (!caller_buffer) free(out);
-    if (reason_out) *reason_out = "outofmem";
-    return nullptr;
+    return inflate_refuse(reason_out, "outofmem");
   }
   z->in_start = z->in = input;
   z->in_end = input ? input + input_len : input;
@@ -671,8 +626,7 @@ uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expe
   uint8_t* out = (uint8_t*)malloc(cap);
   if (!out) {
     if (over_limit) *over_limit = false;
-    if (reason_out) *reason_out = "outofmem";
-    return nullptr;
+    return inflate_refuse(reason_out, "outofmem");
   }
   return inflate_into(input, input_len, out, cap, false, max_len, out_len, reason_out, over_limit);
 }

@@ -107,8 +107,6 @@ static const uint8_t ZIGZAG[64 + 15] = {
     29, 22, 15, 23, 30, 37, 44, 51, 58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54,
     47, 55, 62, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63, 63};
 
-static bool jpeg_fail(Jpeg* j, const char* reason) { return image_fail(j->ctx, reason); }
-
 // Set before any decode runs (tests, benchmarks); read once per decode.
 static int g_vector_limit = JPEG_VECTOR_AVX2;
 
@@ -151,7 +149,7 @@ static bool huffman_build(Jpeg* j, JpegHuffman* h, const int* counts) {
     h->delta[len] = k - code;
     if (h->size[k] == len) {
       while (h->size[k] == len) h->code[k++] = (uint16_t)code++;
-      if (code - 1 >= (1 << len)) return jpeg_fail(j, "bad code lengths");
+      if (code - 1 >= (1 << len)) IMAGE_REFUSE(j->ctx, "bad code lengths");
     }
     h->maxcode[len] = (uint32_t)code << (16 - len);
     code <<= 1;
@@ -411,7 +409,7 @@ static bool jpeg_decode_block(Jpeg* j, JpegComponent* c, uint8_t* out, int strid
   alignas(32) int16_t coef[64];
   memset(coef, 0, sizeof coef);
   int any_ac = jpeg_decode_coefficients(j, c, coef);
-  if (any_ac < 0) return jpeg_fail(j, "bad huffman code");
+  if (any_ac < 0) IMAGE_REFUSE(j->ctx, "bad huffman code");
   const uint16_t* q = j->dequant[c->tq];
   if (!any_ac) {
     // Both passes of a DC-only block reduce to one value.
@@ -521,10 +519,10 @@ static bool jpeg_read_dht(Jpeg* j) {
   while (left > 0) {
     int q = source_get8(s);
     int tc = q >> 4, th = q & 15;
-    if (tc > 1 || th > 3) return jpeg_fail(j, "bad DHT header");
+    if (tc > 1 || th > 3) IMAGE_REFUSE(j->ctx, "bad DHT header");
     int counts[16], total = 0;
     for (int i = 0; i < 16; ++i) total += counts[i] = source_get8(s);
-    if (total > 256) return jpeg_fail(j, "bad DHT header");  // more symbols than a table holds
+    if (total > 256) IMAGE_REFUSE(j->ctx, "bad DHT header");  // more symbols than a table holds
     left -= 17;
     JpegHuffman* h = tc == 0 ? &j->huff_dc[th] : &j->huff_ac[th];
     if (!huffman_build(j, h, counts)) return false;
@@ -532,7 +530,8 @@ static bool jpeg_read_dht(Jpeg* j) {
     build_fast(tc ? j->fast_ac[th] : j->fast_dc[th], h, tc != 0);
     left -= total;
   }
-  return left == 0;
+  if (left != 0) IMAGE_REFUSE(j->ctx, nullptr);
+  return true;
 }
 
 static bool jpeg_read_dqt(Jpeg* j) {
@@ -540,27 +539,28 @@ static bool jpeg_read_dqt(Jpeg* j) {
   int left = source_get16be(s) - 2;
   while (left > 0) {
     int q = source_get8(s);
-    if (q >> 4) return jpeg_fail(j, "bad DQT type");
-    if ((q & 15) > 3) return jpeg_fail(j, "bad DQT table");
+    if (q >> 4) IMAGE_REFUSE(j->ctx, "bad DQT type");
+    if ((q & 15) > 3) IMAGE_REFUSE(j->ctx, "bad DQT table");
     for (int i = 0; i < 64; ++i) j->dequant[q & 15][ZIGZAG[i]] = (uint16_t)source_get8(s);
     left -= 65;
   }
-  return left == 0;
+  if (left != 0) IMAGE_REFUSE(j->ctx, nullptr);
+  return true;
 }
 
 static bool jpeg_process_marker(Jpeg* j, int m) {
   ImageSource* s = &j->ctx->source;
   switch (m) {
     case JPEG_MARKER_NONE:
-      return jpeg_fail(j, "expected marker");
+      IMAGE_REFUSE(j->ctx, "expected marker");
     case MARKER_SOF2:
-      return jpeg_fail(j, "progressive jpeg");
+      IMAGE_REFUSE(j->ctx, "progressive jpeg");
     case MARKER_DHT:
       return jpeg_read_dht(j);
     case MARKER_DQT:
       return jpeg_read_dqt(j);
     case MARKER_DRI:
-      if (source_get16be(s) != 4) return jpeg_fail(j, "bad DRI len");
+      if (source_get16be(s) != 4) IMAGE_REFUSE(j->ctx, "bad DRI len");
       j->restart_interval = source_get16be(s);
       return true;
     default:
@@ -570,40 +570,40 @@ static bool jpeg_process_marker(Jpeg* j, int m) {
       }
       // Arithmetic-coded frames get a reason of their own; other kinds fail bare.
       if (m == 0xc9 || m == 0xca || m == 0xcb || m == 0xcd || m == 0xce || m == 0xcf)
-        return jpeg_fail(j, "arithmetic jpeg");
-      return false;
+        IMAGE_REFUSE(j->ctx, "arithmetic jpeg");
+      IMAGE_REFUSE(j->ctx, nullptr);
   }
 }
 
 static bool jpeg_read_sof(Jpeg* j) {
   ImageSource* s = &j->ctx->source;
   int len = source_get16be(s);
-  if (len < 11) return jpeg_fail(j, "bad SOF len");
-  if (source_get8(s) != 8) return jpeg_fail(j, "only 8-bit");
+  if (len < 11) IMAGE_REFUSE(j->ctx, "bad SOF len");
+  if (source_get8(s) != 8) IMAGE_REFUSE(j->ctx, "only 8-bit");
   j->height = source_get16be(s);
-  if (j->height == 0) return jpeg_fail(j, "no header height");
+  if (j->height == 0) IMAGE_REFUSE(j->ctx, "no header height");
   j->width = source_get16be(s);
-  if (j->width == 0) return jpeg_fail(j, "0 width");
+  if (j->width == 0) IMAGE_REFUSE(j->ctx, "0 width");
   j->comp_count = source_get8(s);
-  if (j->comp_count != 1 && j->comp_count != 3) return jpeg_fail(j, "bad component count");
-  if (len != 8 + 3 * j->comp_count) return jpeg_fail(j, "bad SOF len");
+  if (j->comp_count != 1 && j->comp_count != 3) IMAGE_REFUSE(j->ctx, "bad component count");
+  if (len != 8 + 3 * j->comp_count) IMAGE_REFUSE(j->ctx, "bad SOF len");
   j->hmax = j->vmax = 1;
   for (int i = 0; i < j->comp_count; ++i) {
     JpegComponent* c = &j->comp[i];
     c->id = source_get8(s);
-    if (c->id != i + 1 && c->id != i) return jpeg_fail(j, "bad component ID");
+    if (c->id != i + 1 && c->id != i) IMAGE_REFUSE(j->ctx, "bad component ID");
     int q = source_get8(s);
     c->h = q >> 4;
-    if (c->h < 1 || c->h > 4) return jpeg_fail(j, "bad H");
+    if (c->h < 1 || c->h > 4) IMAGE_REFUSE(j->ctx, "bad H");
     c->v = q & 15;
-    if (c->v < 1 || c->v > 4) return jpeg_fail(j, "bad V");
+    if (c->v < 1 || c->v > 4) IMAGE_REFUSE(j->ctx, "bad V");
     c->tq = source_get8(s);
-    if (c->tq > 3) return jpeg_fail(j, "bad TQ");
+    if (c->tq > 3) IMAGE_REFUSE(j->ctx, "bad TQ");
     if (c->h > j->hmax) j->hmax = c->h;
     if (c->v > j->vmax) j->vmax = c->v;
   }
   if ((1u << 30) / (unsigned)j->width / (unsigned)j->comp_count < (unsigned)j->height)
-    return jpeg_fail(j, "too large");
+    IMAGE_REFUSE(j->ctx, "too large");
   if (!image_pixels_allowed(j->ctx, j->width, j->height)) return false;
   j->mcu_w = j->hmax * 8;
   j->mcu_h = j->vmax * 8;
@@ -626,7 +626,7 @@ static bool jpeg_alloc_planes(Jpeg* j) {
     if (c->plane) continue;
     c->ring_rows = c->h2;
     c->plane = (uint8_t*)calloc((size_t)c->w2, (size_t)c->h2);
-    if (!c->plane) return jpeg_fail(j, "outofmem");
+    if (!c->plane) IMAGE_REFUSE(j->ctx, "outofmem");
   }
   return true;
 }
@@ -669,25 +669,26 @@ static bool jpeg_read_sos(Jpeg* j) {
   ImageSource* s = &j->ctx->source;
   int len = source_get16be(s);
   j->scan_n = source_get8(s);
-  if (j->scan_n < 1 || j->scan_n > 4 || j->scan_n > j->comp_count) return jpeg_fail(j, "bad SOS component count");
-  if (len != 6 + 2 * j->scan_n) return jpeg_fail(j, "bad SOS len");
+  if (j->scan_n < 1 || j->scan_n > 4 || j->scan_n > j->comp_count)
+    IMAGE_REFUSE(j->ctx, "bad SOS component count");
+  if (len != 6 + 2 * j->scan_n) IMAGE_REFUSE(j->ctx, "bad SOS len");
   for (int i = 0; i < j->scan_n; ++i) {
     int id = source_get8(s), q = source_get8(s);
     int which = -1;
     for (int k = 0; k < j->comp_count; ++k)
       if (j->comp[k].id == id) which = k;
-    if (which < 0) return false;
+    if (which < 0) IMAGE_REFUSE(j->ctx, nullptr);
     JpegComponent* c = &j->comp[which];
     c->hd = q >> 4;
-    if (c->hd > 3) return jpeg_fail(j, "bad DC huff");
+    if (c->hd > 3) IMAGE_REFUSE(j->ctx, "bad DC huff");
     c->ha = q & 15;
-    if (c->ha > 3) return jpeg_fail(j, "bad AC huff");
+    if (c->ha > 3) IMAGE_REFUSE(j->ctx, "bad AC huff");
     j->order[i] = which;
   }
   int ss = source_get8(s);
   source_get8(s);  // spectral end, not examined
   int ah_al = source_get8(s);
-  if (ss != 0 || ah_al != 0) return jpeg_fail(j, "bad SOS");
+  if (ss != 0 || ah_al != 0) IMAGE_REFUSE(j->ctx, "bad SOS");
   return true;
 }
 
@@ -695,13 +696,13 @@ static bool jpeg_read_sos(Jpeg* j) {
 static bool jpeg_decode_image(Jpeg* j) {
   ImageSource* s = &j->ctx->source;
   j->marker = JPEG_MARKER_NONE;
-  if (jpeg_get_marker(j) != MARKER_SOI) return jpeg_fail(j, "no SOI");
+  if (jpeg_get_marker(j) != MARKER_SOI) IMAGE_REFUSE(j->ctx, "no SOI");
   int m = jpeg_get_marker(j);
   while (m != MARKER_SOF0 && m != MARKER_SOF1) {
     if (!jpeg_process_marker(j, m)) return false;
     m = jpeg_get_marker(j);
     while (m == JPEG_MARKER_NONE) {
-      if (source_at_end(s)) return jpeg_fail(j, "no SOF");
+      if (source_at_end(s)) IMAGE_REFUSE(j->ctx, "no SOF");
       m = jpeg_get_marker(j);
     }
   }
@@ -829,7 +830,8 @@ static bool jpeg_output_begin(Jpeg* j, JpegOutput* o, int n) {
   o->image = image_alloc_pixels(j->ctx, j->width, j->height, n, 1);
   if (!o->image) return false;
   const int planes = n <= 2 ? 1 : j->comp_count;
-  for (int i = 0; i < planes; ++i) {
+  const char* refusal = nullptr;
+  for (int i = 0; i < planes && !refusal; ++i) {
     const JpegComponent* c = &j->comp[i];
     int kind;
     if (c->h == j->hmax && c->v == j->vmax) {
@@ -841,23 +843,20 @@ static bool jpeg_output_begin(Jpeg* j, JpegOutput* o, int n) {
     } else if (c->h * 2 == j->hmax && c->v * 2 == j->vmax) {
       kind = 3;
     } else {
-      jpeg_fail(j, "uncommon H or V");
+      refusal = "uncommon H or V";
       break;
     }
     o->kind[i] = kind;
     if (kind) {
       o->rows[i] = (uint8_t*)malloc((size_t)c->x * 2 + 3);
-      if (!o->rows[i]) {
-        jpeg_fail(j, "outofmem");
-        break;
-      }
+      if (!o->rows[i]) refusal = "outofmem";
     }
-    if (i + 1 == planes) return true;
   }
+  if (!refusal) return true;
   jpeg_output_end(o);
   free(o->image);
   o->image = nullptr;
-  return false;
+  IMAGE_REFUSE(j->ctx, refusal);
 }
 
 static void jpeg_output_end(JpegOutput* o) {
@@ -924,18 +923,12 @@ static void jpeg_free(Jpeg* j) {
 }
 
 uint8_t* jpeg_load(ImageContext* ctx, int32_t* w, int32_t* h, int32_t* comp, int req_comp) {
-  if (req_comp < 0 || req_comp > 4) {
-    image_fail(ctx, "bad req_comp");
-    return nullptr;
-  }
+  if (req_comp < 0 || req_comp > 4) IMAGE_REFUSE(ctx, "bad req_comp");
   const size_t start = ctx->source.pos;
   uint8_t* image = nullptr;
   for (int attempt = 0; attempt < 2; ++attempt) {
     Jpeg* j = (Jpeg*)calloc(1, sizeof(Jpeg));
-    if (!j) {
-      image_fail(ctx, "outofmem");
-      return nullptr;
-    }
+    if (!j) IMAGE_REFUSE(ctx, "outofmem");
     j->ctx = ctx;
     j->vector = jpeg_vector_level();
     j->may_stream = attempt == 0;

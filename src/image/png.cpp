@@ -42,7 +42,7 @@ static const uint8_t PNG_SIGNATURE[8] = {137, 80, 78, 71, 13, 10, 26, 10};
 
 int png_test(ImageContext* ctx) {
   for (int i = 0; i < 8; ++i)
-    if (source_get8(&ctx->source) != PNG_SIGNATURE[i]) return image_fail(ctx, "bad png sig");
+    if (source_get8(&ctx->source) != PNG_SIGNATURE[i]) IMAGE_REFUSE(ctx, "bad png sig");
   return 1;
 }
 
@@ -147,8 +147,7 @@ static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len
   const size_t row_bytes = (size_t)p->width * p->img_n;
   if (data_len != p->height * (row_bytes + 1)) {
     free(image);
-    image_fail(p->ctx, "not enough pixels");
-    return nullptr;
+    IMAGE_REFUSE(p->ctx, "not enough pixels");
   }
   if (!image) image = image_alloc_pixels(p->ctx, p->width, p->height, out_n, 0);
   if (!image) return nullptr;
@@ -161,8 +160,7 @@ static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len
     free(image);
     free(scratch);
     free(zero_row);
-    image_fail(p->ctx, "outofmem");
-    return nullptr;
+    IMAGE_REFUSE(p->ctx, "outofmem");
   }
   UnfilterFn unfilter = UNFILTER_BY_BPP[p->img_n];
   const size_t out_stride = (size_t)p->width * out_n;
@@ -175,8 +173,7 @@ static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len
       free(image);
       free(scratch);
       free(zero_row);
-      image_fail(p->ctx, "invalid filter");
-      return nullptr;
+      IMAGE_REFUSE(p->ctx, "invalid filter");
     }
     if (direct) cur = image + y * out_stride;
     unfilter(filter, raw + 1, prev, cur, row_bytes);
@@ -197,28 +194,28 @@ static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len
 static bool png_read_ihdr(PngDecoder* p, uint32_t length) {
   ImageContext* ctx = p->ctx;
   ImageSource* s = &ctx->source;
-  if (length != 13) return image_fail(ctx, "bad IHDR len");
+  if (length != 13) IMAGE_REFUSE(ctx, "bad IHDR len");
   p->width = source_get32be(s);
-  if (p->width > PNG_MAX_DIMENSION) return image_fail(ctx, "too large");
+  if (p->width > PNG_MAX_DIMENSION) IMAGE_REFUSE(ctx, "too large");
   p->height = source_get32be(s);
-  if (p->height > PNG_MAX_DIMENSION) return image_fail(ctx, "too large");
-  if (source_get8(s) != 8) return image_fail(ctx, "8bit only");
+  if (p->height > PNG_MAX_DIMENSION) IMAGE_REFUSE(ctx, "too large");
+  if (source_get8(s) != 8) IMAGE_REFUSE(ctx, "8bit only");
   int color = source_get8(s);
-  if (color > 6) return image_fail(ctx, "bad ctype");
+  if (color > 6) IMAGE_REFUSE(ctx, "bad ctype");
   if (color == 3) {
     p->palette_flag = 3;
   } else if (color & 1) {
-    return image_fail(ctx, "bad ctype");
+    IMAGE_REFUSE(ctx, "bad ctype");
   }
-  if (source_get8(s) != 0) return image_fail(ctx, "bad comp method");
-  if (source_get8(s) != 0) return image_fail(ctx, "bad filter method");
-  if (source_get8(s) != 0) return image_fail(ctx, "interlaced");
-  if (!p->width || !p->height) return image_fail(ctx, "0-pixel image");
+  if (source_get8(s) != 0) IMAGE_REFUSE(ctx, "bad comp method");
+  if (source_get8(s) != 0) IMAGE_REFUSE(ctx, "bad filter method");
+  if (source_get8(s) != 0) IMAGE_REFUSE(ctx, "interlaced");
+  if (!p->width || !p->height) IMAGE_REFUSE(ctx, "0-pixel image");
   p->img_n = p->palette_flag ? 1 : ((color & 2) ? 3 : 1) + ((color & 4) ? 1 : 0);
   // Keeps width × height × 4 within 2^30 for palette images (they expand to
   // 4 samples), and width × height × samples for the others.
   uint32_t per_row = p->palette_flag ? 4 : (uint32_t)p->img_n;
-  if ((1u << 30) / p->width / per_row < p->height) return image_fail(ctx, "too large");
+  if ((1u << 30) / p->width / per_row < p->height) IMAGE_REFUSE(ctx, "too large");
   return image_pixels_allowed(ctx, p->width, p->height);
 }
 
@@ -226,14 +223,14 @@ static bool png_read_trns(PngDecoder* p, uint32_t length) {
   ImageContext* ctx = p->ctx;
   ImageSource* s = &ctx->source;
   if (p->palette_flag) {
-    if (p->palette_len == 0) return image_fail(ctx, "tRNS before PLTE");
-    if (length > p->palette_len) return image_fail(ctx, "bad tRNS len");
+    if (p->palette_len == 0) IMAGE_REFUSE(ctx, "tRNS before PLTE");
+    if (length > p->palette_len) IMAGE_REFUSE(ctx, "bad tRNS len");
     for (uint32_t i = 0; i < length; ++i) p->palette[4 * i + 3] = (uint8_t)source_get8(s);
     p->palette_flag = 4;
     return true;
   }
-  if (!(p->img_n & 1)) return image_fail(ctx, "tRNS with alpha");
-  if (length != (uint32_t)p->img_n * 2) return image_fail(ctx, "bad tRNS len");
+  if (!(p->img_n & 1)) IMAGE_REFUSE(ctx, "tRNS with alpha");
+  if (length != (uint32_t)p->img_n * 2) IMAGE_REFUSE(ctx, "bad tRNS len");
   for (int i = 0; i < p->img_n; ++i) p->trans_key[i] = (uint8_t)(source_get16be(s) & 255);
   p->has_trans = true;
   return true;
@@ -248,7 +245,7 @@ static bool png_append_idat(PngDecoder* p, uint32_t length) {
     size_t cap = p->idat_cap ? p->idat_cap : (rest > (size_t)PNG_IDAT_MIN_CAPACITY ? rest : (size_t)PNG_IDAT_MIN_CAPACITY);
     while (p->idat_len + length > cap) cap *= 2;
     uint8_t* grown = (uint8_t*)realloc(p->idat, cap);
-    if (!grown) return image_fail(p->ctx, "outofmem");
+    if (!grown) IMAGE_REFUSE(p->ctx, "outofmem");
     p->idat = grown;
     p->idat_cap = cap;
   }
@@ -266,34 +263,19 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
   bool first = true, seen_idat = false;
   for (;;) {
     // A chunk whose header or data would run past the input cannot be trusted.
-    if (source_remaining(s) < 8) {
-      image_fail(ctx, "chunk past end");
-      return nullptr;
-    }
+    if (source_remaining(s) < 8) IMAGE_REFUSE(ctx, "chunk past end");
     uint32_t length = source_get32be(s);
     uint32_t type = source_get32be(s);
-    if (length > source_remaining(s)) {
-      image_fail(ctx, "chunk past end");
-      return nullptr;
-    }
-    if (first && type != CHUNK_IHDR) {
-      image_fail(ctx, "first not IHDR");
-      return nullptr;
-    }
+    if (length > source_remaining(s)) IMAGE_REFUSE(ctx, "chunk past end");
+    if (first && type != CHUNK_IHDR) IMAGE_REFUSE(ctx, "first not IHDR");
     switch (type) {
       case CHUNK_IHDR:
-        if (!first) {
-          image_fail(ctx, "multiple IHDR");
-          return nullptr;
-        }
+        if (!first) IMAGE_REFUSE(ctx, "multiple IHDR");
         first = false;
         if (!png_read_ihdr(p, length)) return nullptr;
         break;
       case CHUNK_PLTE:
-        if (length > 768 || length % 3) {
-          image_fail(ctx, "invalid PLTE");
-          return nullptr;
-        }
+        if (length > 768 || length % 3) IMAGE_REFUSE(ctx, "invalid PLTE");
         p->palette_len = length / 3;
         for (uint32_t i = 0; i < p->palette_len; ++i) {
           source_read(s, p->palette + 4 * i, 3);
@@ -301,25 +283,16 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
         }
         break;
       case CHUNK_TRNS:
-        if (seen_idat) {
-          image_fail(ctx, "tRNS after IDAT");
-          return nullptr;
-        }
+        if (seen_idat) IMAGE_REFUSE(ctx, "tRNS after IDAT");
         if (!png_read_trns(p, length)) return nullptr;
         break;
       case CHUNK_IDAT:
-        if (p->palette_flag && p->palette_len == 0) {
-          image_fail(ctx, "no PLTE");
-          return nullptr;
-        }
+        if (p->palette_flag && p->palette_len == 0) IMAGE_REFUSE(ctx, "no PLTE");
         seen_idat = true;
         if (!png_append_idat(p, length)) return nullptr;
         break;
       case CHUNK_IEND: {
-        if (!seen_idat) {
-          image_fail(ctx, "no IDAT");
-          return nullptr;
-        }
+        if (!seen_idat) IMAGE_REFUSE(ctx, "no IDAT");
         const size_t expected = (size_t)p->height * ((size_t)p->width * p->img_n + 1);
         int out_n = p->img_n;
         if ((req_comp == p->img_n + 1 && req_comp != 3 && !p->palette_flag) || p->has_trans) out_n = p->img_n + 1;
@@ -348,18 +321,14 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
           p->idat = nullptr;
           if (!ok) {
             free(image);
-            image_fail(ctx, over ? "not enough pixels" : reason);
-            return nullptr;
+            IMAGE_REFUSE(ctx, over ? "not enough pixels" : reason);
           }
           return png_unfilter(p, raw, raw_len, out_n, image);
         }
         uint8_t* raw = zlib_decode_bounded(p->idat, p->idat_len, expected + 1, expected + 1, &raw_len, &reason, &over);
         free(p->idat);
         p->idat = nullptr;
-        if (!raw) {
-          image_fail(ctx, over ? "not enough pixels" : reason);
-          return nullptr;
-        }
+        if (!raw) IMAGE_REFUSE(ctx, over ? "not enough pixels" : reason);
         image = png_unfilter(p, raw, raw_len, out_n, nullptr);
         free(raw);
         return image;
@@ -372,8 +341,7 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
           c->chunk_reason[2] = (char)(type >> 8);
           c->chunk_reason[3] = (char)type;
           memcpy(c->chunk_reason + 4, " chunk not known", 17);
-          image_fail(ctx, c->chunk_reason);
-          return nullptr;
+          IMAGE_REFUSE(ctx, c->chunk_reason);
         }
         source_skip(s, length);
         break;
@@ -383,29 +351,24 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
 }
 
 uint8_t* png_load(ImageContext* ctx, int32_t* w, int32_t* h, int32_t* comp, int req_comp) {
-  if (req_comp < 0 || req_comp > 4) {
-    image_fail(ctx, "bad req_comp");
-    return nullptr;
-  }
+  if (req_comp < 0 || req_comp > 4) IMAGE_REFUSE(ctx, "bad req_comp");
   PngDecoder* p = (PngDecoder*)calloc(1, sizeof(PngDecoder));
-  if (!p) {
-    image_fail(ctx, "outofmem");
-    return nullptr;
-  }
+  if (!p) IMAGE_REFUSE(ctx, "outofmem");
   p->ctx = ctx;
   for (int i = 0; i < 256; ++i) p->palette[4 * i + 3] = 255;
   int out_n = 0;
   uint8_t* image = png_decode(p, req_comp, &out_n);
+  const int32_t width = (int32_t)p->width, height = (int32_t)p->height;
+  const int file_comp = p->palette_flag ? p->palette_flag : p->img_n;
   free(p->idat);
-  if (image && req_comp && req_comp != out_n) {
-    image = image_convert_components(image, (int32_t)p->width, (int32_t)p->height, out_n, req_comp);
-    if (!image) image_fail(ctx, "outofmem");
-  }
-  if (image) {
-    *w = (int32_t)p->width;
-    *h = (int32_t)p->height;
-    *comp = p->palette_flag ? p->palette_flag : p->img_n;
-  }
   free(p);
+  if (!image) return nullptr;
+  if (req_comp && req_comp != out_n) {
+    image = image_convert_components(image, width, height, out_n, req_comp);
+    if (!image) IMAGE_REFUSE(ctx, "outofmem");
+  }
+  *w = width;
+  *h = height;
+  *comp = file_comp;
   return image;
 }

@@ -47,14 +47,14 @@ uint8_t* tga_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
   const int descriptor = source_get8(s);
   const bool rle = type >= 8;
   if (rle) type -= 8;
-  if (!width || !height || type < 1 || type > 3) return nullptr;
-  if (!tga_depth_known(bits)) return nullptr;
+  if (!width || !height || type < 1 || type > 3) IMAGE_REFUSE(ctx, nullptr);
+  if (!tga_depth_known(bits)) IMAGE_REFUSE(ctx, nullptr);
   // With a colour map every pixel is an index byte, and the entries carry the
   // colour; an entry size we cannot turn into 1..4 components is refused.
   const bool mapped = map_type == 1;
   if (mapped) {
     bits = map_bits;
-    if (!tga_depth_known(bits)) return nullptr;
+    if (!tga_depth_known(bits)) IMAGE_REFUSE(ctx, nullptr);
   }
   const int file_comp = bits / 8;
   *w_out = width;
@@ -72,12 +72,12 @@ uint8_t* tga_load(ImageContext* ctx, int32_t* w_out, int32_t* h_out, int32_t* co
     size_t palette_bytes = (size_t)map_length * file_comp;
     if (palette_bytes > source_remaining(s)) {
       free(image);
-      return nullptr;
+      IMAGE_REFUSE(ctx, nullptr);
     }
     palette = (uint8_t*)calloc(1, palette_bytes > 4 ? palette_bytes : 4);
     if (!palette) {
       free(image);
-      return nullptr;
+      IMAGE_REFUSE(ctx, nullptr);
     }
     source_read(s, palette, palette_bytes);
   }

@@ -77,24 +77,19 @@ void fill_fast(VorbisCodebook* c, uint32_t code, int length, uint32_t index) {
     c->fast[i] = (index << 8) | (uint32_t)length;
 }
 
-int fail(VorbisDecoder* d, int code) {
-  vorbis_set_error(d, code);
-  return 0;
-}
-
 }  // namespace
 
 int vorbis_read_codebook(VorbisDecoder* d, VorbisCodebook* c) {
   uint32_t sync = vorbis_get_bits(d, 8);
   sync |= vorbis_get_bits(d, 8) << 8;
   sync |= vorbis_get_bits(d, 8) << 16;
-  if (sync != CODEBOOK_SYNC) return fail(d, VorbisBadSetup);
+  if (sync != CODEBOOK_SYNC) VORBIS_REFUSE(d, VorbisBadSetup);
   c->dimensions = (int)vorbis_get_bits(d, 16);
   c->entries = (int)vorbis_get_bits(d, 24);
   int entries = c->entries;
   int ordered = (int)vorbis_get_bits(d, 1);
   int sparse = ordered ? 0 : (int)vorbis_get_bits(d, 1);
-  if (d->bits_invalid) return fail(d, VorbisBadSetup);
+  if (d->bits_invalid) VORBIS_REFUSE(d, VorbisBadSetup);
 
   uint8_t* lengths = (uint8_t*)vorbis_alloc(d, entries + 1);
   if (!lengths) return 0;
@@ -103,12 +98,12 @@ int vorbis_read_codebook(VorbisDecoder* d, VorbisCodebook* c) {
     int length = (int)vorbis_get_bits(d, 5) + 1;
     while (current < entries) {
       int number = (int)vorbis_get_bits(d, vorbis_ilog(entries - current));
-      if (d->bits_invalid || number > entries - current) return fail(d, VorbisBadSetup);
-      if (number > 0 && length > 32) return fail(d, VorbisBadSetup);
+      if (d->bits_invalid || number > entries - current) VORBIS_REFUSE(d, VorbisBadSetup);
+      if (number > 0 && length > 32) VORBIS_REFUSE(d, VorbisBadSetup);
       memset(lengths + current, length, (size_t)number);
       current += number;
       ++length;
-      if (length > 33 && current < entries) return fail(d, VorbisBadSetup);
+      if (length > 33 && current < entries) VORBIS_REFUSE(d, VorbisBadSetup);
     }
   } else {
     for (int e = 0; e < entries; ++e) {
@@ -117,7 +112,7 @@ int vorbis_read_codebook(VorbisDecoder* d, VorbisCodebook* c) {
       } else {
         lengths[e] = (uint8_t)(vorbis_get_bits(d, 5) + 1);
       }
-      if (d->bits_invalid) return fail(d, VorbisBadSetup);
+      if (d->bits_invalid) VORBIS_REFUSE(d, VorbisBadSetup);
     }
   }
 
@@ -129,7 +124,7 @@ int vorbis_read_codebook(VorbisDecoder* d, VorbisCodebook* c) {
 
   uint32_t* codes = (uint32_t*)vorbis_alloc(d, (int64_t)entries * 4 + 4);
   if (!codes) return 0;
-  if (!assign_codewords(lengths, entries, codes)) return fail(d, VorbisBadSetup);
+  if (!assign_codewords(lengths, entries, codes)) VORBIS_REFUSE(d, VorbisBadSetup);
 
   // Sorted list: every used entry of a sparse book, the long codes of a dense one.
   int sorted = 0;
@@ -182,28 +177,31 @@ int vorbis_read_codebook(VorbisDecoder* d, VorbisCodebook* c) {
   }
 
   int lookup = (int)vorbis_get_bits(d, 4);
-  if (lookup > 2) return fail(d, VorbisBadSetup);
+  if (lookup > 2) VORBIS_REFUSE(d, VorbisBadSetup);
   c->lookup_type = 0;
-  if (lookup == 0) return d->bits_invalid ? fail(d, VorbisBadSetup) : 1;
+  if (lookup == 0) {
+    if (d->bits_invalid) VORBIS_REFUSE(d, VorbisBadSetup);
+    return 1;
+  }
 
   float minimum = float32_unpack(vorbis_get_bits(d, 32));
   float delta = float32_unpack(vorbis_get_bits(d, 32));
   int value_bits = (int)vorbis_get_bits(d, 4) + 1;
   int sequence = (int)vorbis_get_bits(d, 1);
   int dims = c->dimensions;
-  if (dims == 0) return fail(d, VorbisBadSetup);  // a vector of nothing cannot advance
+  if (dims == 0) VORBIS_REFUSE(d, VorbisBadSetup);  // a vector of nothing cannot advance
   int64_t lookup_values =
       lookup == 1 ? lookup1_values(entries, dims) : (int64_t)entries * dims;
-  if (lookup_values * 2 > VORBIS_SETUP_BUDGET) return fail(d, VorbisOutOfMemory);
+  if (lookup_values * 2 > VORBIS_SETUP_BUDGET) VORBIS_REFUSE(d, VorbisOutOfMemory);
   uint16_t* multiplicands = (uint16_t*)vorbis_alloc(d, lookup_values * 2 + 2);
   if (!multiplicands) return 0;
   for (int64_t i = 0; i < lookup_values; ++i) {
     multiplicands[i] = (uint16_t)vorbis_get_bits(d, value_bits);
-    if (d->bits_invalid) return fail(d, VorbisBadSetup);
+    if (d->bits_invalid) VORBIS_REFUSE(d, VorbisBadSetup);
   }
 
   int count = sparse ? sorted : entries;
-  if ((int64_t)count * dims * 4 > VORBIS_SETUP_BUDGET) return fail(d, VorbisOutOfMemory);
+  if ((int64_t)count * dims * 4 > VORBIS_SETUP_BUDGET) VORBIS_REFUSE(d, VorbisOutOfMemory);
   c->values = (float*)vorbis_alloc(d, (int64_t)count * dims * 4 + 4);
   if (!c->values) return 0;
   for (int i = 0; i < count; ++i) {
@@ -261,8 +259,9 @@ int vorbis_codebook_decode_slow(VorbisDecoder* d, const VorbisCodebook* c) {
       }
     }
   }
-  // Either the packet ended inside a code or the bits match no code at all.
-  if (!d->packet_over || d->bits >= 32) vorbis_set_error(d, VorbisBadAudioPacket);
+  // Either the packet ended inside a code (no code of its own: the packet is
+  // simply over) or the bits match no code at all.
+  vorbis_refuse(d, !d->packet_over || d->bits >= 32 ? VorbisBadAudioPacket : VORBIS_NO_CODE);
   d->bits_invalid = 1;
   d->bits = 0;
   d->acc = 0;

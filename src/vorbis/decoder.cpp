@@ -15,18 +15,10 @@ struct alignas(16) BlockHeader {
 
 }  // namespace
 
-void vorbis_set_error(VorbisDecoder* d, int code) { d->error = code; }
-
 void* vorbis_alloc(VorbisDecoder* d, int64_t bytes) {
-  if (bytes < 0 || d->allocated_bytes + bytes > VORBIS_SETUP_BUDGET) {
-    vorbis_set_error(d, VorbisOutOfMemory);
-    return nullptr;
-  }
+  if (bytes < 0 || d->allocated_bytes + bytes > VORBIS_SETUP_BUDGET) VORBIS_REFUSE(d, VorbisOutOfMemory);
   BlockHeader* block = (BlockHeader*)calloc(1, sizeof(BlockHeader) + (size_t)bytes);
-  if (!block) {
-    vorbis_set_error(d, VorbisOutOfMemory);
-    return nullptr;
-  }
+  if (!block) VORBIS_REFUSE(d, VorbisOutOfMemory);
   block->link.next = d->blocks;
   d->blocks = &block->link;
   d->allocated_bytes += bytes;

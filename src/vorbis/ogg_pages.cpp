@@ -43,26 +43,18 @@ int vorbis_start_page(VorbisDecoder* d) {
   int64_t left = d->data_end - p;
   if (left <= 0) {
     d->eof = 1;
-    return 0;
+    VORBIS_REFUSE(d, VORBIS_NO_CODE);
   }
-  if (left < 4 || memcmp(p, "OggS", 4) != 0) {
-    vorbis_set_error(d, VorbisNoCapturePattern);
-    return 0;
-  }
+  if (left < 4 || memcmp(p, "OggS", 4) != 0) VORBIS_REFUSE(d, VorbisNoCapturePattern);
   if (left < PAGE_HEADER_BYTES) {
     d->eof = 1;
-    vorbis_set_error(d, VorbisTruncatedHeader);
-    return 0;
+    VORBIS_REFUSE(d, VorbisTruncatedHeader);
   }
-  if (p[4] != 0) {
-    vorbis_set_error(d, VorbisBadPageVersion);
-    return 0;
-  }
+  if (p[4] != 0) VORBIS_REFUSE(d, VorbisBadPageVersion);
   int count = p[26];
   if (left < PAGE_HEADER_BYTES + count) {
     d->eof = 1;
-    vorbis_set_error(d, VorbisTruncatedHeader);
-    return 0;
+    VORBIS_REFUSE(d, VorbisTruncatedHeader);
   }
   d->page_flags = p[5];
   d->page_granule = (uint64_t)read_u32(p + 6) | ((uint64_t)read_u32(p + 10) << 32);
@@ -85,10 +77,7 @@ int vorbis_start_page(VorbisDecoder* d) {
 int vorbis_start_packet(VorbisDecoder* d) {
   while (d->next_segment < 0) {
     if (!vorbis_start_page(d)) return 0;
-    if (d->page_flags & PAGE_CONTINUED) {
-      vorbis_set_error(d, VorbisBadContinuation);
-      return 0;
-    }
+    if (d->page_flags & PAGE_CONTINUED) VORBIS_REFUSE(d, VorbisBadContinuation);
   }
   d->last_segment_taken = 0;
   d->packet_over = 0;
@@ -114,9 +103,8 @@ int vorbis_next_segment(VorbisDecoder* d) {
       return 0;
     }
     if (!(d->page_flags & PAGE_CONTINUED)) {
-      vorbis_set_error(d, VorbisBadContinuation);
       d->packet_over = 1;
-      return 0;
+      VORBIS_REFUSE(d, VorbisBadContinuation);
     }
     if (d->next_segment < 0) return 1;  // a page without segments: try the next one
   }
@@ -214,20 +202,16 @@ unsigned int vorbis_total_samples(VorbisDecoder* d) {
       if (last) break;
       from = page_end;
     }
-    if (!last_page) {
-      vorbis_set_error(d, VorbisNoLastPage);
-      d->total_samples = 0xFFFFFFFFu;
-    } else {
-      uint32_t lo = read_u32(last_page + 6), hi = read_u32(last_page + 10);
-      if (lo == 0xFFFFFFFFu && hi == 0xFFFFFFFFu) {
-        vorbis_set_error(d, VorbisNoLastPage);
-        d->total_samples = 0xFFFFFFFFu;
-      } else if (hi != 0 || lo == 0xFFFFFFFFu) {
-        d->total_samples = 0xFFFFFFFEu;
-      } else {
-        d->total_samples = lo;
-      }
+    uint32_t lo = 0xFFFFFFFFu, hi = 0xFFFFFFFFu;
+    if (last_page) {
+      lo = read_u32(last_page + 6);
+      hi = read_u32(last_page + 10);
     }
+    if (lo == 0xFFFFFFFFu && hi == 0xFFFFFFFFu) {
+      d->total_samples = 0xFFFFFFFFu;  // undetermined, and said only once
+      VORBIS_REFUSE(d, VorbisNoLastPage);
+    }
+    d->total_samples = (hi != 0 || lo == 0xFFFFFFFFu) ? 0xFFFFFFFEu : lo;
   }
   return d->total_samples == 0xFFFFFFFFu ? 0 : d->total_samples;
 }

@@ -61,7 +61,8 @@ int vorbis_decode_packet(VorbisDecoder* d, int* length_out, int* left_start_out,
     }
     int mode_number = (int)vorbis_get_bits(d, vorbis_ilog(d->mode_count - 1));
     if (!d->bits_invalid && mode_number >= d->mode_count) {
-      vorbis_set_error(d, VorbisBadAudioPacket);
+      // Recorded before the flush, which may meet a page worth a code of its own.
+      vorbis_refuse(d, VorbisBadAudioPacket);
       vorbis_flush_packet(d);
       return 0;
     }

@@ -13,35 +13,28 @@ constexpr uint8_t PAGE_FIRST = 2;
 constexpr uint8_t PAGE_LAST = 4;
 constexpr int IDENTIFICATION_BYTES = 30;
 
-int fail(VorbisDecoder* d, int code) {
-  vorbis_set_error(d, code);
-  return 0;
-}
-
 int read_signature(VorbisDecoder* d, int type) {
-  if ((int)vorbis_get_bits(d, 8) != type) return 0;
+  if ((int)vorbis_get_bits(d, 8) != type) VORBIS_REFUSE(d, VORBIS_NO_CODE);
   for (const char* s = "vorbis"; *s; ++s)
-    if ((int)vorbis_get_bits(d, 8) != *s) return 0;
-  return !d->bits_invalid;
+    if ((int)vorbis_get_bits(d, 8) != *s) VORBIS_REFUSE(d, VORBIS_NO_CODE);
+  if (d->bits_invalid) VORBIS_REFUSE(d, VORBIS_NO_CODE);
+  return 1;
 }
 
 int read_identification(VorbisDecoder* d) {
-  if (!vorbis_start_page(d)) {
-    if (d->error == VorbisOk) vorbis_set_error(d, VorbisTruncatedHeader);
-    return 0;
-  }
+  if (!vorbis_start_page(d)) VORBIS_REFUSE(d, d->error == VorbisOk ? VorbisTruncatedHeader : VORBIS_NO_CODE);
   if ((d->page_flags & (PAGE_FIRST | PAGE_LAST | PAGE_CONTINUED)) != PAGE_FIRST)
-    return fail(d, VorbisBadFirstPage);
+    VORBIS_REFUSE(d, VorbisBadFirstPage);
   if (d->segment_count != 1 || d->segments[0] != IDENTIFICATION_BYTES)
-    return fail(d, VorbisBadFirstPage);
-  if (!vorbis_start_packet(d)) return fail(d, VorbisBadFirstPage);
+    VORBIS_REFUSE(d, VorbisBadFirstPage);
+  if (!vorbis_start_packet(d)) VORBIS_REFUSE(d, VorbisBadFirstPage);
   int type = vorbis_packet_byte(d);
-  if (type < 0) return fail(d, VorbisTruncatedHeader);
-  if (type != 1) return fail(d, VorbisBadFirstPage);
+  if (type < 0) VORBIS_REFUSE(d, VorbisTruncatedHeader);
+  if (type != 1) VORBIS_REFUSE(d, VorbisBadFirstPage);
   for (const char* s = "vorbis"; *s; ++s) {
     int c = vorbis_packet_byte(d);
-    if (c < 0) return fail(d, VorbisTruncatedHeader);
-    if (c != *s) return fail(d, VorbisBadFirstPage);
+    if (c < 0) VORBIS_REFUSE(d, VorbisTruncatedHeader);
+    if (c != *s) VORBIS_REFUSE(d, VorbisBadFirstPage);
   }
   uint32_t version = vorbis_get_bits(d, 32);
   int channels = (int)vorbis_get_bits(d, 8);
@@ -51,11 +44,11 @@ int read_identification(VorbisDecoder* d) {
   int exponent_long = (int)vorbis_get_bits(d, 4);
   int framing = (int)vorbis_get_bits(d, 1);
   if (d->bits_invalid || version != 0 || channels == 0 || rate == 0)
-    return fail(d, VorbisBadFirstPage);
-  if (channels > VORBIS_MAX_CHANNELS) return fail(d, VorbisTooManyChannels);
+    VORBIS_REFUSE(d, VorbisBadFirstPage);
+  if (channels > VORBIS_MAX_CHANNELS) VORBIS_REFUSE(d, VorbisTooManyChannels);
   if (exponent_short < 6 || exponent_short > 13 || exponent_long < 6 || exponent_long > 13 ||
       exponent_short > exponent_long || !framing)
-    return fail(d, VorbisBadFirstPage);
+    VORBIS_REFUSE(d, VorbisBadFirstPage);
   d->channels = channels;
   d->sample_rate = rate;
   d->blocksize[0] = 1 << exponent_short;
@@ -77,11 +70,11 @@ int read_floor1(VorbisDecoder* d, VorbisFloor1* f) {
     f->class_masterbook[c] = -1;
     if (f->class_subclasses[c]) {
       f->class_masterbook[c] = (int16_t)vorbis_get_bits(d, 8);
-      if (f->class_masterbook[c] >= d->codebook_count) return fail(d, VorbisBadSetup);
+      if (f->class_masterbook[c] >= d->codebook_count) VORBIS_REFUSE(d, VorbisBadSetup);
     }
     for (int j = 0; j < (1 << f->class_subclasses[c]); ++j) {
       f->subclass_books[c][j] = (int16_t)((int)vorbis_get_bits(d, 8) - 1);
-      if (f->subclass_books[c][j] >= d->codebook_count) return fail(d, VorbisBadSetup);
+      if (f->subclass_books[c][j] >= d->codebook_count) VORBIS_REFUSE(d, VorbisBadSetup);
     }
   }
   f->multiplier = (int)vorbis_get_bits(d, 2) + 1;
@@ -96,7 +89,7 @@ int read_floor1(VorbisDecoder* d, VorbisFloor1* f) {
     for (int j = 0; j < f->class_dimensions[c]; ++j)
       f->x_list[f->values++] = (uint16_t)vorbis_get_bits(d, range_bits);
   }
-  if (d->bits_invalid) return fail(d, VorbisBadSetup);
+  if (d->bits_invalid) VORBIS_REFUSE(d, VorbisBadSetup);
   // Equal X values would leave a point without neighbours (or divide by zero).
   int n = f->values;
   for (int i = 0; i < n; ++i) f->sorted_order[i] = (uint8_t)i;
@@ -104,7 +97,7 @@ int read_floor1(VorbisDecoder* d, VorbisFloor1* f) {
             [f](uint8_t a, uint8_t b) { return f->x_list[a] < f->x_list[b]; });
   for (int i = 1; i < n; ++i)
     if (f->x_list[f->sorted_order[i]] == f->x_list[f->sorted_order[i - 1]])
-      return fail(d, VorbisBadSetup);
+      VORBIS_REFUSE(d, VorbisBadSetup);
   for (int i = 2; i < n; ++i) {
     int low = 0, high = 1;
     for (int j = 0; j < i; ++j) {
@@ -124,7 +117,7 @@ int read_floors(VorbisDecoder* d) {
   if (!d->floors) return 0;
   for (int i = 0; i < d->floor_count; ++i) {
     int type = (int)vorbis_get_bits(d, 16);
-    if (type > 1) return fail(d, VorbisBadSetup);
+    if (type > 1) VORBIS_REFUSE(d, VorbisBadSetup);
     if (type == 0) {
       // Read to the end so the refusal is about the floor, not a short packet.
       vorbis_get_bits(d, 8);   // order
@@ -134,7 +127,7 @@ int read_floors(VorbisDecoder* d) {
       vorbis_get_bits(d, 8);   // amplitude offset
       int books = (int)vorbis_get_bits(d, 4) + 1;
       for (int b = 0; b < books; ++b) vorbis_get_bits(d, 8);
-      return fail(d, VorbisUnsupportedFloor);
+      VORBIS_REFUSE(d, VorbisUnsupportedFloor);
     }
     if (!read_floor1(d, &d->floors[i])) return 0;
   }
@@ -150,15 +143,15 @@ int read_residues(VorbisDecoder* d) {
   for (int i = 0; i < d->residue_count; ++i) {
     VorbisResidue* r = &d->residues[i];
     r->type = (int)vorbis_get_bits(d, 16);
-    if (r->type > 2) return fail(d, VorbisBadSetup);
+    if (r->type > 2) VORBIS_REFUSE(d, VorbisBadSetup);
     r->begin = vorbis_get_bits(d, 24);
     r->end = vorbis_get_bits(d, 24);
     r->partition_size = vorbis_get_bits(d, 24) + 1;
     r->classifications = (int)vorbis_get_bits(d, 6) + 1;
     r->classbook = (int)vorbis_get_bits(d, 8);
-    if (r->classbook >= d->codebook_count) return fail(d, VorbisBadSetup);
+    if (r->classbook >= d->codebook_count) VORBIS_REFUSE(d, VorbisBadSetup);
     // A class book of zero dimensions would never move past a partition.
-    if (d->codebooks[r->classbook].dimensions == 0) return fail(d, VorbisBadSetup);
+    if (d->codebooks[r->classbook].dimensions == 0) VORBIS_REFUSE(d, VorbisBadSetup);
     uint8_t cascade[64];
     for (int c = 0; c < r->classifications; ++c) {
       int low = (int)vorbis_get_bits(d, 3);
@@ -170,9 +163,9 @@ int read_residues(VorbisDecoder* d) {
         r->books[c][pass] = -1;
         if (!(cascade[c] & (1 << pass))) continue;
         int book = (int)vorbis_get_bits(d, 8);
-        if (book >= d->codebook_count) return fail(d, VorbisBadSetup);
+        if (book >= d->codebook_count) VORBIS_REFUSE(d, VorbisBadSetup);
         // Residue vectors come from the lookup table; a book without one cannot serve.
-        if (d->codebooks[book].lookup_type == 0) return fail(d, VorbisBadSetup);
+        if (d->codebooks[book].lookup_type == 0) VORBIS_REFUSE(d, VorbisBadSetup);
         r->books[c][pass] = (int16_t)book;
       }
     }
@@ -193,23 +186,23 @@ int read_mappings(VorbisDecoder* d) {
   int channel_bits = vorbis_ilog(d->channels - 1);
   for (int i = 0; i < d->mapping_count; ++i) {
     VorbisMapping* m = &d->mappings[i];
-    if (vorbis_get_bits(d, 16) != 0) return fail(d, VorbisBadSetup);
+    if (vorbis_get_bits(d, 16) != 0) VORBIS_REFUSE(d, VorbisBadSetup);
     m->submaps = vorbis_get_bits(d, 1) ? (int)vorbis_get_bits(d, 4) + 1 : 1;
     m->coupling_steps = vorbis_get_bits(d, 1) ? (int)vorbis_get_bits(d, 8) + 1 : 0;
     for (int s = 0; s < m->coupling_steps; ++s) {
       int magnitude = (int)vorbis_get_bits(d, channel_bits);
       int angle = (int)vorbis_get_bits(d, channel_bits);
       if (magnitude >= d->channels || angle >= d->channels || magnitude == angle)
-        return fail(d, VorbisBadSetup);
+        VORBIS_REFUSE(d, VorbisBadSetup);
       m->magnitude[s] = (uint8_t)magnitude;
       m->angle[s] = (uint8_t)angle;
     }
-    if (vorbis_get_bits(d, 2) != 0) return fail(d, VorbisBadSetup);
+    if (vorbis_get_bits(d, 2) != 0) VORBIS_REFUSE(d, VorbisBadSetup);
     for (int c = 0; c < d->channels && c < VORBIS_MAX_CHANNELS; ++c) {
       m->mux[c] = 0;
       if (m->submaps > 1) {
         m->mux[c] = (uint8_t)vorbis_get_bits(d, 4);
-        if (m->mux[c] >= m->submaps) return fail(d, VorbisBadSetup);
+        if (m->mux[c] >= m->submaps) VORBIS_REFUSE(d, VorbisBadSetup);
       }
     }
     for (int s = 0; s < m->submaps; ++s) {
@@ -217,7 +210,7 @@ int read_mappings(VorbisDecoder* d) {
       int floor = (int)vorbis_get_bits(d, 8);
       int residue = (int)vorbis_get_bits(d, 8);
       if (floor >= d->floor_count || residue >= d->residue_count)
-        return fail(d, VorbisBadSetup);
+        VORBIS_REFUSE(d, VorbisBadSetup);
       m->submap_floor[s] = (uint8_t)floor;
       m->submap_residue[s] = (uint8_t)residue;
     }
@@ -234,14 +227,14 @@ int read_modes(VorbisDecoder* d) {
     int transform = (int)vorbis_get_bits(d, 16);
     m->mapping = (int)vorbis_get_bits(d, 8);
     if (window != 0 || transform != 0 || m->mapping >= d->mapping_count)
-      return fail(d, VorbisBadSetup);
+      VORBIS_REFUSE(d, VorbisBadSetup);
   }
   return 1;
 }
 
 int read_setup(VorbisDecoder* d) {
-  if (!vorbis_start_packet(d)) return fail(d, VorbisBadSetup);
-  if (!read_signature(d, 5)) return fail(d, VorbisBadSetup);
+  if (!vorbis_start_packet(d)) VORBIS_REFUSE(d, VorbisBadSetup);
+  if (!read_signature(d, 5)) VORBIS_REFUSE(d, VorbisBadSetup);
 
   d->codebook_count = (int)vorbis_get_bits(d, 8) + 1;
   d->codebooks =
@@ -252,11 +245,11 @@ int read_setup(VorbisDecoder* d) {
 
   int times = (int)vorbis_get_bits(d, 6) + 1;
   for (int i = 0; i < times; ++i)
-    if (vorbis_get_bits(d, 16) != 0) return fail(d, VorbisBadSetup);
+    if (vorbis_get_bits(d, 16) != 0) VORBIS_REFUSE(d, VorbisBadSetup);
 
   if (!read_floors(d) || !read_residues(d) || !read_mappings(d) || !read_modes(d)) return 0;
   int framing = (int)vorbis_get_bits(d, 1);
-  if (d->bits_invalid || !framing) return fail(d, VorbisBadSetup);
+  if (d->bits_invalid || !framing) VORBIS_REFUSE(d, VorbisBadSetup);
   vorbis_flush_packet(d);
   // Audio starts on a fresh page after the setup packet.
   d->first_audio_page = d->next_segment < 0 ? d->cursor : d->page_end;
@@ -287,18 +280,10 @@ int allocate_buffers(VorbisDecoder* d) {
 int vorbis_read_headers(VorbisDecoder* d) {
   if (!read_identification(d)) return 0;
   // The comment packet is skipped whole; nothing in it matters for decoding.
-  if (!vorbis_start_packet(d)) {
-    if (d->error == VorbisOk) vorbis_set_error(d, VorbisBadSetup);
-    return 0;
-  }
+  // Where a step failed without a code of its own, the stage names the failure.
+  if (!vorbis_start_packet(d)) VORBIS_REFUSE(d, d->error == VorbisOk ? VorbisBadSetup : VORBIS_NO_CODE);
   vorbis_flush_packet(d);
-  if (!read_setup(d)) {
-    if (d->error == VorbisOk) vorbis_set_error(d, VorbisBadSetup);
-    return 0;
-  }
-  if (!allocate_buffers(d)) {
-    if (d->error == VorbisOk) vorbis_set_error(d, VorbisOutOfMemory);
-    return 0;
-  }
+  if (!read_setup(d)) VORBIS_REFUSE(d, d->error == VorbisOk ? VorbisBadSetup : VORBIS_NO_CODE);
+  if (!allocate_buffers(d)) VORBIS_REFUSE(d, d->error == VorbisOk ? VorbisOutOfMemory : VORBIS_NO_CODE);
   return 1;
 }

@@ -180,9 +180,28 @@ struct VorbisDecoder {
   int64_t allocated_bytes;
 };
 
+// ---- refusals
+// What a refusing step returns: 0 or null, whichever its own return type calls for.
+struct VorbisRefusal {
+  template <typename T>
+  operator T() const { return T(); }
+};
+
+// Records why the stream (or packet) is refused as the decoder's latest error
+// and yields the failure value. VorbisOk records nothing: the step has no code
+// of its own, and whatever is recorded stands.
+inline VorbisRefusal vorbis_refuse(VorbisDecoder* d, int code) {
+  if (code != VorbisOk) d->error = code;
+  return VorbisRefusal();
+}
+
+// The one way a decoder step refuses: records and returns.
+#define VORBIS_REFUSE(d, code) return vorbis_refuse((d), (code))
+// The code of a refusal that has none of its own.
+constexpr int VORBIS_NO_CODE = VorbisOk;
+
 // ---- allocation (decoder.cpp)
 void* vorbis_alloc(VorbisDecoder* d, int64_t bytes);  // zeroed; null + VorbisOutOfMemory
-void vorbis_set_error(VorbisDecoder* d, int code);
 
 // ---- pages, packets and bits (ogg_pages.cpp)
 int vorbis_start_page(VorbisDecoder* d);

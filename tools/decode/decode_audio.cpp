@@ -57,10 +57,7 @@ int decode_audio_main(int argc, char** argv) {
   if (!decode_read_input(argv[2], &input)) return 1;
   int error = VorbisOk;
   VorbisDecoder* d = vorbis_open_from_memory(input.data(), (int)input.size(), &error, nullptr);
-  if (!d) {
-    fprintf(stderr, "%s\n", vorbis_error_name(error));
-    return 1;
-  }
+  if (!d) return decode_refused(error != VorbisOk ? vorbis_error_name(error) : nullptr);
   VorbisInfo info = vorbis_get_info(d);
   // Frames decode straight into one buffer sized from the stream's length
   // (read from its last page), so the samples are neither copied nor regrown
@@ -90,8 +87,7 @@ int decode_audio_main(int argc, char** argv) {
   vorbis_close_decoder(d);
   if (!ok) {
     free(samples);
-    fprintf(stderr, "%s\n", vorbis_error_name(VorbisOutOfMemory));
-    return 1;
+    return decode_refused(vorbis_error_name(VorbisOutOfMemory));
   }
   if (!host_is_little_endian()) {
     for (size_t i = 0; i < used; ++i) {

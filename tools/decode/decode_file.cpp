@@ -4,6 +4,11 @@
 
 #include <stdio.h>
 
+int decode_refused(const char* reason) {
+  fprintf(stderr, "%s\n", reason && reason[0] ? reason : "refused (no reason recorded)");
+  return 1;
+}
+
 int decode_read_input(const char* path, std::vector<uint8_t>* out) {
   FILE* f = fopen(path, "rb");
   bool ok = f != nullptr;

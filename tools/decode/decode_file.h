@@ -8,6 +8,11 @@
 
 #include <vector>
 
+// Says on one line why the decoder refused the input: its reason, or, when it
+// recorded none (null or empty), "refused (no reason recorded)". Returns 1,
+// the exit status of a refusal.
+int decode_refused(const char* reason);
+
 // The whole of `path` into out, at most 2^31 - 1 bytes (what the decoders
 // take). On failure: "cannot read PATH" or "PATH is too large", and 0.
 int decode_read_input(const char* path, std::vector<uint8_t>* out);

@@ -1,6 +1,6 @@
 // Decodes IN with image_load_from_memory (4 components) and writes a binary
-// PAM. On failure nothing is written: the reason goes to standard error and
-// the exit status is 1.
+// PAM. On failure nothing is written: the reason (or that the decoder gave
+// none) goes to standard error and the exit status is 1.
 #include "decode_image.h"
 
 #include <stdint.h>
@@ -21,10 +21,7 @@ int decode_image_main(int argc, char** argv) {
   if (!decode_read_input(argv[2], &input)) return 1;
   int32_t w = 0, h = 0, comp = 0;
   uint8_t* pixels = image_load_from_memory(input.data(), (int32_t)input.size(), &w, &h, &comp, 4);
-  if (!pixels) {
-    fprintf(stderr, "%s\n", image_failure_reason());
-    return 1;
-  }
+  if (!pixels) return decode_refused(image_failure_reason());
   char header[128];
   int header_bytes = snprintf(header, sizeof header,
                               "P7\nWIDTH %d\nHEIGHT %d\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n",

@@ -1,6 +1,6 @@
 // `vantrel-decode image` run in-process: a readable file becomes a PAM whose
 // pixels are exactly the decoder's 4-component output; a refused file leaves
-// no output behind and exits with status 1.
+// no output behind, says why on one line and exits with status 1.
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -36,14 +36,23 @@ TEST(DecodeTool, WritesRgbaPam) {
   EXPECT_EQ(0, memcmp(pam.data() + header.size(), want, 8));
 }
 
-TEST(DecodeTool, RefusedInputWritesNothing) {
-  auto png = PngBuilder().ihdr(2, 1, 8, 2, 1).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes;  // interlaced
-  ASSERT_TRUE(test_write_file("tool_bad.png", png));
-  remove("tool_bad.pam");
-  EXPECT_EQ(run("tool_bad.png", "tool_bad.pam"), 1);
-  FILE* f = fopen("tool_bad.pam", "rb");
-  EXPECT_EQ(f, nullptr);
-  if (f) fclose(f);
+TEST(DecodeTool, RefusedInputWritesNothingAndSaysWhy) {
+  const std::vector<uint8_t> reserved_block = {0x78, 0x01, 0x07};  // zlib header, final block of type 3
+  const struct { std::vector<uint8_t> bytes; const char* said; } cases[] = {
+      {PngBuilder().ihdr(2, 1, 8, 2, 1).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes, "interlaced\n"},
+      {{0xff, 0xd8, 0xff, 0xd9}, "refused (no reason recorded)\n"},  // JPEG: SOI, EOI
+      {PngBuilder().ihdr(2, 1, 8, 2).chunk("IDAT", reserved_block).iend().bytes, "refused (no reason recorded)\n"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(test_write_file("tool_bad.png", c.bytes));
+    remove("tool_bad.pam");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(run("tool_bad.png", "tool_bad.pam"), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.said);
+    FILE* f = fopen("tool_bad.pam", "rb");
+    EXPECT_EQ(f, nullptr);
+    if (f) fclose(f);
+  }
   EXPECT_EQ(run("no_such_file.png", "tool_bad.pam"), 1);
 }
 
