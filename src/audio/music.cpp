@@ -36,17 +36,54 @@ enum {
   // stands still for half a second) or after five seconds in all.
   STOP_STALL_PASSES = 50,
   STOP_MAX_PASSES = 500,
+  TITLE_FRAME_MAX = 4096,      // the most one Vorbis frame yields, per channel
 };
+
+// The whole title piece into one buffer of the stream's announced length (plus
+// the most one frame can add, so a stream that runs longer loses nothing and
+// only then grows): no doubling, so no copies and no spare capacity linger.
+// Returns the frame count, negative when the stream cannot be opened or the
+// buffer cannot be had; *pcm_out is the caller's to free.
+static int decode_title(const uint8_t* bytes, int length, int* channels_out, int16_t** pcm_out) {
+  VorbisDecoder* d = vorbis_open_from_memory(bytes, length, 0, 0);
+  if (!d) return -1;
+  const int channels = vorbis_get_info(d).channels;
+  const int64_t frame_values = (int64_t)TITLE_FRAME_MAX * channels;
+  int64_t capacity = (int64_t)vorbis_total_samples(d) * channels + frame_values;
+  int64_t used = 0;
+  int16_t* pcm = capacity <= INT_MAX ? (int16_t*)malloc(sizeof(int16_t) * (size_t)capacity) : 0;
+  for (;;) {
+    if (pcm && capacity - used < frame_values) {
+      int64_t grown = capacity * 2;
+      int16_t* bigger = grown <= INT_MAX ? (int16_t*)realloc(pcm, sizeof(int16_t) * (size_t)grown) : 0;
+      if (!bigger) free(pcm);
+      pcm = bigger;
+      capacity = grown;
+    }
+    if (!pcm) {
+      vorbis_close_decoder(d);
+      return -2;
+    }
+    int n = vorbis_next_frame_s16_interleaved(d, channels, pcm + used, (int)(capacity - used));
+    if (n == 0) break;
+    used += (int64_t)n * channels;
+  }
+  vorbis_close_decoder(d);
+  int16_t* fitted = (int16_t*)realloc(pcm, sizeof(int16_t) * (size_t)(used > 0 ? used : 1));
+  *pcm_out = fitted ? fitted : pcm;
+  *channels_out = channels;
+  return (int)(used / channels);
+}
 
 int music_load(const MusicData* data) {
   MusicState& m = music;
   m.title_frames = 0;
   if (data->title && data->title_bytes > 0) {
     int channels = 0;
-    short* pcm = 0;
-    int frames = vorbis_decode_all_from_memory(data->title, data->title_bytes, &channels, &pcm);
+    int16_t* pcm = 0;
+    int frames = decode_title(data->title, data->title_bytes, &channels, &pcm);
     if (frames > 0 && pcm) {
-      m.title_pcm = (int16_t*)pcm;
+      m.title_pcm = pcm;
       m.title_frames = frames;
       m.title_channels = channels;
     } else {
@@ -107,11 +144,27 @@ void music_read_track_table(const uint8_t* text, int bytes) {
   free(pieces);
 }
 
+// The title piece plays once; when no voice reads it any more its samples
+// are of no further use, and they are most of what start-up leaves behind.
+static void music_release_title(void) {
+  MusicState& m = music;
+  if (!m.title_pcm) return;
+  const int16_t* begin = m.title_pcm;
+  const int16_t* end = begin + (int64_t)m.title_frames * m.title_channels;
+  for (int i = 0; i < voice_table.count; ++i) {
+    const int16_t* data = voice_table.voices[i].data;
+    if (data >= begin && data < end) return;
+  }
+  free(m.title_pcm);
+  m.title_pcm = 0;
+}
+
 void music_update(void) {
   // Without sound the output never opened, and after audio_stop it is closed
   // or closing; either way frames schedule nothing.
   if (!audio_output.open || music.stop.active) return;
   audio_update(4000);
+  music_release_title();
   music_fill();
 }
 

@@ -73,6 +73,12 @@ int music_decode_block(void) {
   } else {
     k = 0;
     m.decode_done.store(1, std::memory_order_release);
+    // The stream is in music_pcm for good; the decoder's tables and buffers
+    // have no further use. Taken out of the state first, so a stop that ends
+    // this thread midway cannot close it twice.
+    VorbisDecoder* finished = m.decoder;
+    m.decoder = 0;
+    vorbis_close_decoder(finished);
   }
   return k;
 }

@@ -2,7 +2,9 @@
 // end, a directory of NUL-terminated names with size and offset, and entry
 // data located by offsets counted back from the end of the file. The whole
 // directory is checked against the file's length before anything is
-// allocated or added, so a truncated or hostile file is refused whole.
+// allocated or added, so a truncated or hostile file is refused whole. The
+// area from the directory to the trailer is read once and kept: entries
+// inside it point into it rather than holding copies.
 #include "core/archive.h"
 
 #include <stdio.h>
@@ -42,7 +44,7 @@ static void append_entry(Archive* archive, const ArchiveEntry& entry) {
 static void free_entries(ArchiveEntry* list, int count) {
   for (int i = 0; i < count; i++) {
     free(list[i].name);
-    free(list[i].data);
+    if (list[i].owns_data) free(list[i].data);
   }
   free(list);
 }
@@ -66,25 +68,39 @@ static int directory_is_sound(const uint8_t* dir, size_t dir_bytes, long file_by
   return 1;
 }
 
-// Second walk over a directory already found sound: copies names and reads
-// the data. 0 only when the file changed under us (a short read).
-static int read_entries(FILE* file, const uint8_t* dir, long file_bytes, uint32_t count,
-                        ArchiveEntry* out) {
+// Second walk over a directory already found sound: copies the names and
+// finds the data. The area from the directory's start to the trailer was read
+// whole, and as shipped every entry lies in it, so an entry there is a view
+// into the area and is never read twice; only an entry elsewhere in the file
+// gets a buffer and a read of its own. 0 only when such a read comes up short
+// (the file changed under us).
+static int read_entries(FILE* file, uint8_t* area, long area_start, size_t area_bytes,
+                        long file_bytes, uint32_t count, ArchiveEntry* out) {
   size_t pos = 4;
   for (uint32_t i = 0; i < count; i++) {
-    size_t name_bytes = strlen((const char*)dir + pos) + 1;
+    size_t name_bytes = strlen((const char*)area + pos) + 1;
     ArchiveEntry* entry = &out[i];
     entry->name = (char*)malloc(name_bytes);
     if (!entry->name) out_of_memory();
-    memcpy(entry->name, dir + pos, name_bytes);
+    memcpy(entry->name, area + pos, name_bytes);
     pos += name_bytes;
-    entry->size = (int32_t)read_u32le(dir + pos);
-    entry->offset = read_u32le(dir + pos + 4);
+    entry->size = (int32_t)read_u32le(area + pos);
+    entry->offset = read_u32le(area + pos + 4);
     pos += ENTRY_FIXED_BYTES;
+    long start = file_bytes - (long)entry->offset;
+    // An empty entry at the very end of the area still needs a pointer that
+    // is not "not found", so it takes the buffer path.
+    if (start >= area_start && (size_t)(start - area_start) < area_bytes &&
+        (size_t)entry->size <= area_bytes - (size_t)(start - area_start)) {
+      entry->data = area + (start - area_start);
+      entry->owns_data = 0;
+      continue;
+    }
     // One spare byte keeps an empty entry's pointer distinct from "not found".
     entry->data = (uint8_t*)malloc((size_t)entry->size + 1);
     if (!entry->data) out_of_memory();
-    if (!read_exact(file, file_bytes - (long)entry->offset, entry->data, (size_t)entry->size)) {
+    entry->owns_data = 1;
+    if (!read_exact(file, start, entry->data, (size_t)entry->size)) {
       free_entries(out, (int)i + 1);
       return 0;
     }
@@ -92,11 +108,19 @@ static int read_entries(FILE* file, const uint8_t* dir, long file_bytes, uint32_
   return 1;
 }
 
+static void keep_area(Archive* archive, uint8_t* area) {
+  int before = array_count(archive->areas);
+  uint8_t** grown = array_push(archive->areas);
+  if (!grown || array_count(grown) != before + 1) out_of_memory();
+  archive->areas = grown;
+  grown[before] = area;
+}
+
 int archive_open(const char* path) {
   FILE* file = file_open(path, "rb");
   if (!file) return 0;
   int ok = 0;
-  uint8_t* dir = 0;
+  uint8_t* area = 0;
   ArchiveEntry* loaded = 0;
   uint8_t trailer[TRAILER_BYTES];
   long file_bytes = 0;
@@ -108,24 +132,27 @@ int archive_open(const char* path) {
     // The directory runs from its start up to the trailer; it holds at least
     // the entry count.
     if (archive_bytes >= TRAILER_BYTES + 4 && archive_bytes <= (unsigned long)file_bytes) {
-      size_t dir_bytes = archive_bytes - TRAILER_BYTES;
-      dir = (uint8_t*)malloc(dir_bytes);
-      if (!dir) out_of_memory();
-      if (read_exact(file, file_bytes - (long)archive_bytes, dir, dir_bytes)) {
-        uint32_t count = read_u32le(dir);
-        if (directory_is_sound(dir, dir_bytes, file_bytes, count)) {
+      size_t area_bytes = archive_bytes - TRAILER_BYTES;
+      long area_start = file_bytes - (long)archive_bytes;
+      area = (uint8_t*)malloc(area_bytes);
+      if (!area) out_of_memory();
+      if (read_exact(file, area_start, area, area_bytes)) {
+        uint32_t count = read_u32le(area);
+        if (directory_is_sound(area, area_bytes, file_bytes, count)) {
           loaded = (ArchiveEntry*)calloc(count + 1, sizeof(ArchiveEntry));
           if (!loaded) out_of_memory();
-          if (read_entries(file, dir, file_bytes, count, loaded)) {
+          if (read_entries(file, area, area_start, area_bytes, file_bytes, count, loaded)) {
             for (uint32_t i = 0; i < count; i++) append_entry(&g_archive, loaded[i]);
             free(loaded);
+            keep_area(&g_archive, area);
+            area = 0;
             ok = 1;
           }
         }
       }
     }
   }
-  free(dir);
+  free(area);
   fclose(file);
   return ok;
 }
@@ -176,10 +203,14 @@ void archive_close_all(void) {
   ArchiveEntry* entries = g_archive.entries;
   for (int i = 0; i < array_count(entries); i++) {
     free(entries[i].name);
-    free(entries[i].data);
+    if (entries[i].owns_data) free(entries[i].data);
   }
   array_free(entries);
   g_archive.entries = 0;
+  uint8_t** areas = g_archive.areas;
+  for (int i = 0; i < array_count(areas); i++) free(areas[i]);
+  array_free(areas);
+  g_archive.areas = 0;
 }
 
 int archive_installed_path(const char* executable_path, char* buffer, int bytes) {

@@ -1,7 +1,7 @@
 // The packed archive: every data file of the game in one blob whose positions
 // all count back from the end of the file, so the same bytes work as
-// "packed.dat" or appended to the executable. Entries are read whole at
-// start-up and live until the process ends.
+// "packed.dat" or appended to the executable. Entries are read at start-up
+// (each byte once) and live until the process ends.
 #pragma once
 
 #include <stdint.h>
@@ -15,12 +15,16 @@ struct ArchiveEntry {
   uint8_t* data;   // exactly size bytes, no NUL added
   int32_t size;
   uint32_t offset; // as read: the data began at end of file - offset
+  uint8_t owns_data; // 1: data is a block of its own; 0: a view into an area
 };
 
 // Every entry read so far: a growable array (support/array.h, which keeps the
 // count) in directory order, archives in the order they were opened.
 struct Archive {
   ArchiveEntry* entries;
+  // Growable array of each opened archive's bytes from its directory to its
+  // trailer, read once; the entries lying there point into them.
+  uint8_t** areas;
 };
 
 // The game's one archive, which the functions below read and fill.

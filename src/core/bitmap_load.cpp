@@ -73,17 +73,71 @@ uint8_t key_table_class(const KeyTable* table, uint32_t colour) {
 // Blocks of this many pixels are checked for repeating the run at once.
 enum { BLOCK = 16 };
 
-// True when all BLOCK pixels from q have the colour run_rgb (a pixel's four
-// bytes as loaded, alpha masked off by rgb_mask). One pass without branches,
-// which the compiler vectorises.
-bool block_repeats(const uint8_t* q, uint32_t run_rgb, uint32_t rgb_mask) {
+// The R, G, B bytes of a pixel as a colour word, red in the low byte.
+inline uint32_t pixel_colour(const uint8_t* q) {
+  return (uint32_t)q[0] | (uint32_t)q[1] << 8 | (uint32_t)q[2] << 16;
+}
+
+// True when all BLOCK pixels from q (stride bytes apart) have the colour
+// run_colour. One pass without branches, which the compiler vectorises.
+template <int stride>
+bool block_repeats(const uint8_t* q, uint32_t run_colour) {
   uint32_t diff = 0;
-  for (int j = 0; j < BLOCK; j++) {
-    uint32_t v;
-    memcpy(&v, q + 4 * j, 4);
-    diff |= (v & rgb_mask) ^ run_rgb;
-  }
+  for (int j = 0; j < BLOCK; j++) diff |= pixel_colour(q + stride * j) ^ run_colour;
   return diff == 0;
+}
+
+}  // namespace
+
+namespace {
+
+// out[i] = class of pixel i of the pixels p, stride bytes each (R, G, B
+// first). out may be p itself: pixel i is read before out[i] is written, and
+// out[i] lies at or before the first byte of pixel i, so the classes can
+// overwrite the pixels they came from.
+template <int stride>
+void classify(const uint8_t* p, size_t count, uint8_t* out) {
+  KeyTable table;
+  key_table_build(&table);
+  // Painted images are mostly long runs of one colour: a pixel that repeats
+  // the one before takes its class without a look-up, and a whole block of
+  // such pixels is filled at once.
+  uint32_t run_colour = NO_KEY;
+  uint8_t run_class = 0;
+  size_t i = 0;
+  while (i < count) {
+    if (run_colour != NO_KEY && count - i >= BLOCK && block_repeats<stride>(p + stride * i, run_colour)) {
+      memset(out + i, run_class, BLOCK);
+      i += BLOCK;
+      continue;
+    }
+    size_t end = count - i >= BLOCK ? i + BLOCK : count;
+    for (; i < end; i++) {
+      uint32_t word = pixel_colour(p + stride * i);
+      if (word != run_colour) {
+        run_colour = word;
+        run_class = key_table_class(&table, word);
+      }
+      out[i] = run_class;
+    }
+  }
+}
+
+// A Bitmap that takes over pixels (count bytes of classes at its start),
+// giving back the rest of the block; frees the pixels when out of memory.
+Bitmap* bitmap_adopt(uint8_t* pixels, int32_t width, int32_t height) {
+  Bitmap* bitmap = (Bitmap*)malloc(sizeof(Bitmap));
+  if (!bitmap) {
+    free(pixels);
+    return 0;
+  }
+  size_t count = (size_t)width * (size_t)height;
+  // Shrinking in place cannot fail in practice; if it does the block stays.
+  uint8_t* shrunk = (uint8_t*)realloc(pixels, count + 1);
+  bitmap->width = width;
+  bitmap->height = height;
+  bitmap->pixels = shrunk ? shrunk : pixels;
+  return bitmap;
 }
 
 }  // namespace
@@ -91,49 +145,21 @@ bool block_repeats(const uint8_t* q, uint32_t run_rgb, uint32_t rgb_mask) {
 Bitmap* bitmap_from_rgba(const DecodedImage* image) {
   Bitmap* bitmap = bitmap_new(image->width, image->height);
   if (!bitmap) return 0;
-  KeyTable table;
-  key_table_build(&table);
-  // The R, G, B bytes of a pixel loaded as one word, whatever the byte order.
-  uint32_t rgb_mask;
-  const uint8_t rgb_bytes[4] = {255, 255, 255, 0};
-  memcpy(&rgb_mask, rgb_bytes, 4);
-  size_t count = (size_t)image->width * (size_t)image->height;
-  const uint8_t* p = image->pixels;
-  uint8_t* out = bitmap->pixels;
-  // Painted images are mostly long runs of one colour: a pixel that repeats
-  // the one before takes its class without a look-up, and a whole block of
-  // such pixels is filled at once.
-  uint32_t run_colour = NO_KEY, run_rgb = 0;
-  uint8_t run_class = 0;
-  size_t i = 0;
-  while (i < count) {
-    if (run_colour != NO_KEY && count - i >= BLOCK && block_repeats(p + 4 * i, run_rgb, rgb_mask)) {
-      memset(out + i, run_class, BLOCK);
-      i += BLOCK;
-      continue;
-    }
-    size_t end = count - i >= BLOCK ? i + BLOCK : count;
-    for (; i < end; i++) {
-      const uint8_t* q = p + 4 * i;
-      uint32_t word = (uint32_t)q[0] | (uint32_t)q[1] << 8 | (uint32_t)q[2] << 16;
-      if (word != run_colour) {
-        run_colour = word;
-        memcpy(&run_rgb, q, 4);
-        run_rgb &= rgb_mask;
-        run_class = key_table_class(&table, word);
-      }
-      out[i] = run_class;
-    }
-  }
+  classify<4>(image->pixels, (size_t)image->width * (size_t)image->height, bitmap->pixels);
   return bitmap;
 }
 
 Bitmap* bitmap_load(const char* name) {
-  DecodedImage* image = image_load_rgba(name);
-  if (!image) return 0;
-  Bitmap* bitmap = bitmap_from_rgba(image);
-  decoded_image_free(image);
-  return bitmap;
+  int size = 0;
+  const uint8_t* data = load_data(name, &size);
+  if (!data) return 0;
+  // Alpha plays no part in a class, so the pixels are decoded as R, G, B
+  // only: a quarter less to hold while they turn into classes in place.
+  int32_t width = 0, height = 0;
+  uint8_t* pixels = image_load_from_memory(data, size, &width, &height, 0, 3);
+  if (!pixels) return 0;
+  classify<3>(pixels, (size_t)width * (size_t)height, pixels);
+  return bitmap_adopt(pixels, width, height);
 }
 
 namespace {

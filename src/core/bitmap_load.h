@@ -20,7 +20,9 @@ void decoded_image_free(DecodedImage* image);
 
 // Class of every pixel by exact R, G, B match; 0 where no key colour matches.
 Bitmap* bitmap_from_rgba(const DecodedImage* image);
-// image_load_rgba + bitmap_from_rgba; null (and no message) when missing.
+// The classes of data file name, as bitmap_from_rgba would give them for its
+// decoded pixels (without holding them in RGBA); null (and no message) when
+// missing or undecodable.
 Bitmap* bitmap_load(const char* name);
 // Half-size mask, 255 where any of the up to four covered pixels has the
 // class, else 0.

@@ -21,13 +21,17 @@ static void room_image_name(int n, char (&name_out)[32]) {
 int room_load_images(int n) {
   char name[32];
   room_image_name(n, name);
-  DecodedImage* decoded = image_load_rgba(name);
-  if (!decoded) return 0;
+  if (!load_data(name, 0)) return 0;
+  // The old room goes before the new one is decoded, so the two never share
+  // memory. Every caller leaves play when a present room fails to decode
+  // (broken data is fatal, a restore falls back to a new game), so nothing
+  // draws the missing room.
   bitmap_free(g_game.room);
   bitmap_free(g_game.solid_map);
-  g_game.room = bitmap_from_rgba(decoded);
-  decoded_image_free(decoded);
-  if (!g_game.room) out_of_memory();
+  g_game.room = 0;
+  g_game.solid_map = 0;
+  g_game.room = bitmap_load(name);
+  if (!g_game.room) return 0;
   g_game.room_number = n;
   g_game.solid_map = bitmap_half_mask(g_game.room, 1);
   if (!g_game.solid_map) out_of_memory();

@@ -5,6 +5,10 @@
 
 #include <stdlib.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #if defined(_WIN32)
 #define WIN32_LEAN_AND_MEAN
 #include <process.h>
@@ -202,3 +206,14 @@ FILE* os_file_open(const char* utf8_name, const uint16_t* wide_name,
 }
 
 #endif
+
+void os_release_large_blocks(int large_bytes) {
+#if defined(__GLIBC__)
+  // A fixed threshold also stops glibc from raising it each time such a
+  // block is freed, which would move the next ones into the heap proper.
+  mallopt(M_MMAP_THRESHOLD, large_bytes);
+  mallopt(M_TRIM_THRESHOLD, large_bytes);
+#else
+  (void)large_bytes;
+#endif
+}

@@ -24,6 +24,13 @@ void os_semaphore_destroy(OsSemaphore* semaphore);
 // processors first, and returns the number of words filled (0 on failure).
 int os_affinity_mask(uint32_t* words, int max_words);
 
+// Asks the C library to hand blocks of large_bytes and more straight back to
+// the system when they are freed, rather than keep them for reuse. A game
+// whose big blocks are either kept for good or used once (a decoded image
+// on its way to classes) then holds no freed image-sized holes. Nothing
+// happens where the library offers no such setting.
+void os_release_large_blocks(int large_bytes);
+
 // Opens a file. Windows takes the UTF-16 name and mode (so every name the file
 // system allows is reachable); POSIX systems take the UTF-8 name as it is.
 FILE* os_file_open(const char* utf8_name, const uint16_t* wide_name,
