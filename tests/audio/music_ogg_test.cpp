@@ -102,69 +102,6 @@ class MusicOggTest : public ::testing::Test {
   }
 };
 
-TEST_F(MusicOggTest, TitlePieceThenSegmentsOnTheBeatGrid) {
-  music.processors_override = 2;
-  load(&title_mono(), kTable, &stream_4s());
-  ASSERT_NE(music.decoder_thread, nullptr);
-  EXPECT_EQ(music_decode_inline, 0);
-  // The title piece: decoded whole, at clock + 4000, three quarters loud, mono.
-  ASSERT_GT(music.title_frames, 0);
-  EXPECT_LT(abs(music.title_frames - 22050), 4096);
-  const Voice* title = find_voice(4000);
-  ASSERT_NE(title, nullptr);
-  EXPECT_EQ(title->duration, (uint32_t)music.title_frames);
-  EXPECT_EQ(title->channels, 1);
-  EXPECT_EQ(title->volume, 0.75f);
-  EXPECT_EQ(title->key, 1);
-  uint32_t first_beat = 4000 + (uint32_t)music.title_frames + 22050;
-  EXPECT_EQ(music.music_time, first_beat);
-  EXPECT_EQ(music.playlist, playlist_title);
-
-  ASSERT_TRUE(wait_for_decoder(30));
-  // What the thread decoded block by block equals a whole decode of the stream.
-  int channels = 0;
-  short* whole = nullptr;
-  int frames = vorbis_decode_all_from_memory(stream_4s().data(), (int)stream_4s().size(), &channels, &whole);
-  ASSERT_GT(frames, 0);
-  ASSERT_EQ(channels, 2);
-  int64_t decoded = music.music_decoded.load();
-  EXPECT_GE(decoded, 4 * 44100 - 4096);
-  int64_t compare = decoded < frames ? decoded : frames;
-  EXPECT_EQ(memcmp(music.music_pcm, whole, (size_t)compare * 4), 0);
-  free(whole);
-
-  // Ids 1, 1, 2 over and over: beats 20000 and then 25000 apart.
-  static const int list[3] = {1, 1, 2};
-  music_set_playlist(list, 3, 0);
-  std::vector<Seen> seen;
-  int ring_checks = 0;
-  while (audio_clock() < first_beat + 40000 + 1000) {
-    headless_sound_consume(735);
-    music_update();
-    record(seen);
-    // Heard through the ring at the third beat: segment 2 from source frame
-    // start + lead, over the tail of the second segment 1.
-    uint32_t beat = first_beat + 40000;
-    if (audio_clock() <= beat && beat < audio_clock() + 3000) {
-      int second_source = 1000 + (int)(beat - (first_beat + 20000 - 441));
-      int want = music.music_pcm[2 * (100000 + 33)] + music.music_pcm[2 * second_source];
-      want = want > 32767 ? 32767 : want < -32768 ? -32768 : want;
-      EXPECT_EQ(ring_left_at(beat), want);
-      ++ring_checks;
-    }
-  }
-  EXPECT_GT(ring_checks, 0);
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(seen[0].start_time, first_beat - 441);
-  EXPECT_EQ(seen[0].source_frame, 1000);
-  EXPECT_EQ(seen[0].duration, 30000u);
-  EXPECT_EQ(seen[1].start_time, first_beat + 20000 - 441);
-  EXPECT_EQ(seen[1].source_frame, 1000);
-  EXPECT_EQ(seen[2].start_time, first_beat + 40000 - 33);
-  EXPECT_EQ(seen[2].source_frame, 100000);
-  EXPECT_EQ(seen[2].duration, 60000u);
-}
-
 TEST_F(MusicOggTest, InlineDecodingWithOneProcessor) {
   music.processors_override = 1;
   load(&title_mono(), kTable, &stream_4s());

@@ -94,49 +94,6 @@ TEST_F(MusicTest, TrackTableParsing) {
   EXPECT_EQ(array_count(music.tracks), 1);
 }
 
-TEST_F(MusicTest, SegmentsFollowTheBeatGridThroughThePlaylistAndItsLoop) {
-  install_decoded_pcm(20000, 20000);
-  load_table("1 0 5000 100 3000\r\n2 5000 4000 33 2500\r\n3 9000 6000 1290 4000\r\n");
-  static const int list[3] = {1, 2, 3};
-  music_set_playlist(list, 3, 1);
-  music.music_time = 10000;
-  std::vector<Scheduled> seen;
-  music_update();
-  collect(seen);
-  EXPECT_TRUE(seen.empty());  // the first beat is still more than 6000 frames away
-  for (int i = 0; i < 60; ++i) frame(seen);
-  // Beats 10000, 13000, 15500 (ids 1, 2, 3), then back to index 1: ids 2, 3, 2...
-  const uint32_t beats[7] = {10000, 13000, 15500, 19500, 22000, 26000, 28500};
-  const int ids[7] = {1, 2, 3, 2, 3, 2, 3};
-  const int64_t starts[4] = {0, 0, 5000, 9000};
-  const uint32_t leads[4] = {0, 100, 33, 1290};
-  ASSERT_GE(seen.size(), 7u);
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(seen[(size_t)i].start_time, beats[i] - leads[ids[i]]) << i;
-    EXPECT_EQ(seen[(size_t)i].source_frame, starts[ids[i]]) << i;
-  }
-  EXPECT_EQ(seen[0].duration, 5000u);
-  // The grid stays at most one segment ahead of clock + 6000.
-  EXPECT_LT(music.music_time, audio_clock() + 6000 + 4000);
-  EXPECT_GE(music.music_time, audio_clock() + 6000);
-}
-
-TEST_F(MusicTest, SegmentIsHeardAtItsBeatThroughTheRing) {
-  install_decoded_pcm(20000, 20000);
-  load_table("1 1000 5000 100 3000\r\n");
-  static const int list[1] = {1};
-  music_set_playlist(list, 1, 0);
-  music.music_time = 5000;
-  music_update();  // clock 0: beat 5000 < 6000, scheduled now, mixed late
-  headless_sound_consume(2000);
-  music_update();
-  // The beat falls on source frame start + lead; the voice begins lead earlier.
-  EXPECT_EQ(ring_left_at(5000), 1100);
-  EXPECT_EQ(ring_right_at(5000), -1100);
-  EXPECT_EQ(ring_left_at(4900), 1000);
-  EXPECT_EQ(ring_left_at(4899), 0);
-}
-
 TEST_F(MusicTest, UndecodedSegmentStallsTheMusicNotTheGame) {
   install_decoded_pcm(20000, 4000);  // segment 1 ends at 5000: not there yet
   load_table("1 0 5000 100 3000\r\n2 5000 4000 33 2500\r\n");

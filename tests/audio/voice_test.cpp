@@ -126,23 +126,6 @@ TEST_F(VoiceTest, SpanSkipsBeforeTheStartAndStopsAtTheEnd) {
   for (int t = 0; t < 50; ++t) EXPECT_EQ(out[2 * (size_t)t], (t >= 10 && t < 30) ? 7.0f : 0.0f) << t;
 }
 
-TEST(EnvelopeCurve, Values) {
-  EXPECT_FLOAT_EQ(envelope_curve(1, 0.3f), 0.3f);
-  EXPECT_FLOAT_EQ(envelope_curve(2, 1.0f), 1.0f);
-  EXPECT_FLOAT_EQ(envelope_curve(2, 0.5f), 0.69625f);
-  EXPECT_FLOAT_EQ(envelope_curve(2, 0.0f), 0.0f);
-  EXPECT_FLOAT_EQ(envelope_curve(3, 1.0f), 1.0f);
-  EXPECT_NEAR(envelope_curve(3, 0.98f), 0.7f, 1e-5);
-  EXPECT_FLOAT_EQ(envelope_curve(3, 0.9f), 0.5f * powf(0.9f, 6));
-  EXPECT_FLOAT_EQ(envelope_curve(4, 0.95f), 1.2f);  // the swell's peak
-  EXPECT_FLOAT_EQ(envelope_curve(4, 1.0f), 1.0f);
-  EXPECT_FLOAT_EQ(envelope_curve(4, 0.975f), 1.1f);
-  EXPECT_FLOAT_EQ(envelope_curve(4, 0.9f), 0.5f * powf(0.9f, 6));
-  EXPECT_FLOAT_EQ(envelope_curve(4, 0.5f), 0.0078125f);
-  EXPECT_FLOAT_EQ(envelope_curve(0, 0.2f), 1.0f);
-  EXPECT_FLOAT_EQ(envelope_curve(9, 0.2f), 1.0f);
-}
-
 TEST_F(VoiceTest, EnvelopeAttackAndReleaseOrder) {
   auto dc = make_dc_stereo(10, 0, 0);
   Voice v = make_voice(dc.data(), 10, 2);

@@ -94,24 +94,6 @@ TEST_F(GameCore, TitleFadeReaches255OnFrame255ThenShuffles) {
   EXPECT_EQ(headless_machine()->presents, 255 + 50 + 5);
 }
 
-TEST_F(GameCore, PaletteShuffleScheduleOfTheLastRooms) {
-  for (int n = 1; n <= 64; n++) {
-    EXPECT_EQ(frame_palette_swaps(1, n), 0);
-    EXPECT_EQ(frame_palette_swaps(28, n), 0);
-    EXPECT_EQ(frame_palette_swaps(29, n), n % 16 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(30, n), n % 4 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(31, n), n % 4 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(32, n), n % 2 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(33, n), n % 2 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(34, n), 1);
-    EXPECT_EQ(frame_palette_swaps(35, n), 1);
-    EXPECT_EQ(frame_palette_swaps(39, n), 1);
-  }
-  EXPECT_EQ(frame_palette_swaps(29, 16), 1);
-  EXPECT_EQ(frame_palette_swaps(29, 32), 1);
-  EXPECT_EQ(frame_palette_swaps(29, 24), 0);
-}
-
 // The same schedule as run_frame applies it: room 29 never touches the
 // Palette between its 16th frames, room 35 shuffles on (nearly) every frame.
 TEST_F(GameCore, RunFrameShufflesOnTheRoomSchedule) {
@@ -142,44 +124,6 @@ TEST_F(GameCore, RunFrameShufflesOnTheRoomSchedule) {
   // Half the swaps exchange two entries of one colour and change nothing.
   EXPECT_GE(changed, 6);
   EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-}
-
-TEST_F(GameCore, RoomEffectsOfRooms38To40) {
-  palette_reset();
-  g_game.room_number = 38;
-  g_game.avatar_x = 380;
-  g_game.frame_counter = 1000;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1017) << "w = 0.5: 100 w^2.5 = 17.68";
-  g_game.avatar_x = 2000;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1117);
-  g_game.avatar_x = -50;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1117);
-
-  g_game.room_number = 39;
-  g_game.avatar_x = -10;
-  memset(g_game.work_bitmap->pixels, 3, 800 * 600);
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1217);
-  EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-  EXPECT_EQ(count_palette(0), 128);
-  for (int i = 0; i < 800 * 600; i++) ASSERT_EQ(g_game.work_bitmap->pixels[i], 16);
-  g_game.avatar_x = 760;
-  frame_room_effects();
-  EXPECT_EQ(count_palette(0xFFA0A0A0u), 128) << "marked entries grey 160";
-  EXPECT_EQ(count_palette(0x00A0A0A0u), 128) << "unmarked entries grey 160";
-  g_game.avatar_x = 380;
-  frame_room_effects();
-  EXPECT_EQ(count_palette(0xFF000000u + 207u * 0x010101u), 128);  // 255 - 47.5
-  EXPECT_EQ(count_palette(80u * 0x010101u), 128);
-
-  g_game.room_number = 40;
-  frame_room_effects();
-  EXPECT_EQ(g_game.palette[0], 0xFFFFFFFFu);
-  EXPECT_EQ(g_game.palette[127], 0xFFFFFFFFu);
-  EXPECT_EQ(g_game.palette[128], 0u);
 }
 
 TEST_F(GameCore, BurstReturnsAvatarToCheckpoint) {

@@ -119,47 +119,6 @@ TEST_F(GameCore, EscInMenuQuits) {
   EXPECT_EQ(g_game.game_state, 3);
 }
 
-TEST_F(GameCore, PlayKeysHoldToggleAndRestart) {
-  enter_play(1, 300, 300);
-  g_game.fly_mode = 0;
-  const int keys[5] = {KEY_UP, KEY_RIGHT, KEY_DOWN, KEY_LEFT, KEY_CODE_SPACE};
-  for (int i = 0; i < 5; i++) {
-    on_key_down(keys[i]);
-    EXPECT_EQ(g_game.key_held[i], 1) << i;
-    on_key_up(keys[i]);
-    EXPECT_EQ(g_game.key_held[i], 0) << i;
-  }
-  // Auto-repeat: every repeated P toggles again.
-  on_key_down(KEY_CODE_P);
-  EXPECT_EQ(g_game.paused, 1.0f);
-  on_key_down(KEY_CODE_P);
-  EXPECT_EQ(g_game.paused, 0.0f);
-  on_key_down(KEY_CODE_P);
-  EXPECT_EQ(g_game.paused, 1.0f);
-  g_game.paused = 0;
-
-  // D and F only with cheats.
-  g_game.debug_view = 0;
-  on_key_down(KEY_CODE_D);
-  on_key_down(KEY_CODE_F);
-  EXPECT_EQ(g_game.debug_view, 0);
-  EXPECT_EQ(g_game.fly_mode, 0);
-  g_game.cheats_enabled = 1;
-  on_key_down(KEY_CODE_D);
-  on_key_down(KEY_CODE_F);
-  EXPECT_EQ(g_game.debug_view, 1);
-  EXPECT_EQ(g_game.fly_mode, 1);
-  on_key_down(KEY_CODE_D);
-  EXPECT_EQ(g_game.debug_view, 0);
-
-  // R cuts a death burst short.
-  g_game.respawn_timer = 1.5f;
-  g_game.ring_radius = 0.8f;
-  on_key_down(KEY_CODE_R);
-  EXPECT_EQ(g_game.respawn_timer, 0.05f);
-  EXPECT_EQ(g_game.ring_radius, 0.0f);
-}
-
 TEST_F(GameCore, LWritesFrameTimeLogOnlyWithCheats) {
   fs::remove(g_dir / FRAME_TIME_LOG_NAME);
   g_game.frame_times[0] = 0.016f;

@@ -34,42 +34,6 @@ TEST_F(GameCore, StartupLoadsEveryImageAndMakesFrameImages) {
   EXPECT_EQ(g_game.sound_enabled, 0) << "-sound: no output, no music";
 }
 
-// The random tables are drawn in a fixed order: noise tables (65536 twister +
-// LCG pairs, then 32768 twister words), the noise sound, the wave phases.
-TEST_F(GameCore, StartupDrawsNoiseSoundAndWavePhasesInOrder) {
-  random_reset();
-  for (int i = 0; i < 65536; i++) {
-    mt_next();
-    lcg_next();
-  }
-  for (int i = 0; i < 32768; i++) mt_next();
-  std::vector<int> raw(120000);
-  for (int& v : raw) v = (int16_t)(mt_next() & 0xFFFF);
-  double phase[3];
-  for (double& p : phase) p = random_unit();
-
-  for (int j = 0; j < 59999; j++) {
-    for (int c = 0; c < 2; c++) {
-      int sum = raw[2 * j + c] + raw[2 * j + 2 + c];
-      int expect = (int)floor(sum / 2.0);  // toward minus infinity
-      ASSERT_EQ(g_game.noise_sound[2 * j + c], expect) << "frame " << j;
-    }
-  }
-  EXPECT_EQ(g_game.noise_sound[2 * 59999], raw[2 * 59999]) << "the last frame stays as drawn";
-  EXPECT_EQ(g_game.noise_sound[2 * 59999 + 1], raw[2 * 59999 + 1]);
-
-  const double f[3] = {3 * M_PI / 128, 5 * M_PI / 128, 7 * M_PI / 128};
-  for (int j = 0; j < 256; j++) {
-    double x = 0, y = 0;
-    for (int k = 0; k < 3; k++) {
-      x += sin(j * f[k] + phase[k]);
-      y += cos(j * f[k] + phase[k]);
-    }
-    ASSERT_NEAR(g_game.wave_table[j][0], 0.75 * x, 2e-5) << j;
-    ASSERT_NEAR(g_game.wave_table[j][1], 0.75 * y, 2e-5) << j;
-  }
-}
-
 TEST_F(GameCore, ClassesComeFromExactKeyColours) {
   uint8_t rgba[4 * 4] = {255, 255, 255, 0,   18, 0, 219, 255,   18, 0, 218, 255,   196, 196, 196, 7};
   DecodedImage image = {4, 1, rgba};

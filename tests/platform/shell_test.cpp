@@ -148,32 +148,6 @@ TEST(ShellOptions, JoinKeepsArgumentsApartAndStaysInBounds) {
   EXPECT_STREQ("", buffer);
 }
 
-TEST(ShellFramePeriod, RefreshRates) {
-  EXPECT_DOUBLE_EQ(1.0 / 60, shell_frame_period(60));
-  EXPECT_DOUBLE_EQ(1.0 / 100, shell_frame_period(100));  // 0.01 is not below 0.0099
-  EXPECT_DOUBLE_EQ(2.0 / 120, shell_frame_period(120));  // doubled: every second refresh
-  EXPECT_DOUBLE_EQ(1.0 / 60, shell_frame_period(0));     // unknown rate
-  EXPECT_DOUBLE_EQ(1.0 / 60, shell_frame_period(1));
-  EXPECT_DOUBLE_EQ(2.0 / 144, shell_frame_period(144));
-  EXPECT_DOUBLE_EQ(1.0 / 75, shell_frame_period(75));
-}
-
-TEST(ShellFramePeriod, WaitIsEightyOrNinetyPercent) {
-  EXPECT_NEAR(0.0133333, shell_wait_seconds(1.0 / 60, 1), 1e-6);
-  EXPECT_NEAR(0.015, shell_wait_seconds(1.0 / 60, 0), 1e-9);
-}
-
-TEST(ShellKeys, TranslateTable) {
-  EXPECT_EQ(KEY_UP, translate_key(0x26));
-  EXPECT_EQ(KEY_DOWN, translate_key(0x28));
-  EXPECT_EQ(KEY_LEFT, translate_key(0x25));
-  EXPECT_EQ(KEY_RIGHT, translate_key(0x27));
-  EXPECT_EQ('P', translate_key(0x13));
-  const int unchanged[] = {0x1B, 0x20, 'P', 'R', 'D', 'F', 'L', 0x73, 0x12, 0x00, 0xFF};
-  for (int key : unchanged)
-    EXPECT_EQ(key, translate_key(key)) << key;
-}
-
 TEST(ShellKeys, RoutingOfEachEventType) {
   fake_reset();
   headless_push_event(PLATFORM_EVENT_KEY_DOWN, PLATFORM_VK_LEFT);

@@ -185,43 +185,6 @@ TEST_F(AvatarTest, LeftAndRightTogetherCancel) {
   EXPECT_EQ(g_game.avatar_x, 300);
 }
 
-TEST_F(AvatarTest, WalkingStepPerRoom) {
-  floor_at(FLOOR_Y);
-  struct Case {
-    int room, x, after_one, after_ten, after_release;
-  };
-  // One tick of a fresh press moves one step, a held key two, a release
-  // coasts one more step.
-  for (Case c : {Case{1, 100, 101, 119, 120}, Case{39, 100, 102, 138, 140},
-                 Case{38, 100, 101, 119, 120}, Case{38, 600, 602, 638, 640}}) {
-    SCOPED_TRACE(c.room * 1000 + c.x);
-    g_game.room_number = c.room;
-    stand(c.x);
-    hold(AVATAR_KEY_RIGHT, 1);
-    tick();
-    EXPECT_EQ(g_game.avatar_x, c.after_one);
-    ticks(9);
-    EXPECT_EQ(g_game.avatar_x, c.after_ten);
-    hold(AVATAR_KEY_RIGHT, 0);
-    tick();
-    EXPECT_EQ(g_game.avatar_x, c.after_release);
-    tick();
-    EXPECT_EQ(g_game.avatar_x, c.after_release);
-  }
-
-  // Room 38 switches to the double step as soon as x reaches 500.
-  g_game.room_number = 38;
-  stand(490);
-  hold(AVATAR_KEY_RIGHT, 1);
-  tick();
-  int prev = g_game.avatar_x;
-  for (int i = 0; i < 12; i++) {
-    tick();
-    EXPECT_EQ(g_game.avatar_x - prev, prev >= 500 ? 4 : 2) << "from x " << prev;
-    prev = g_game.avatar_x;
-  }
-}
-
 TEST_F(AvatarTest, FlyModeIgnoresTheRoom) {
   fill_rect(room, 0, 0, 800, 600, 1);
   install_room(room);

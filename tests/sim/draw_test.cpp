@@ -100,41 +100,6 @@ TEST_F(DrawTest, TouchesHazardMatchesAPerPixelTestAndDrawsNothing) {
   EXPECT_EQ(std::vector<uint8_t>(target->pixels, target->pixels + 80), before);
 }
 
-TEST_F(DrawTest, EveryClassButZeroOneAndThirteenIsAHazard) {
-  Bitmap* image = make_bitmap(2, 2, 16);
-  Bitmap* clear_image = make_bitmap(2, 2, 0);
-  for (int cls = 0; cls <= 16; cls++) {
-    fill_rect(target, 0, 0, 10, 8, (uint8_t)cls);
-    int deadly = cls != 0 && cls != 1 && cls != 13;
-    EXPECT_EQ(touches_hazard(image, 4, 4), deadly) << "class " << cls;
-    EXPECT_EQ(touches_hazard(clear_image, 4, 4), 0) << "an image pixel of 0 never counts";
-  }
-}
-
-TEST_F(DrawTest, StretchIndexForUnitDoubleAndShrinkingFactors) {
-  const float one[8] = {1, 1, 1, 1, 1, 1, 1, 1};
-  const float two[8] = {2, 2, 2, 2, 2, 2, 2, 2};
-  const float half[8] = {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.5f};
-  uint16_t s[DRAW_WARP_MAX];
-  for (int n : {1, 7, 10, 64, 255}) {
-    SCOPED_TRACE(n);
-    ASSERT_EQ(build_stretch_index(one, n, s), n);
-    for (int i = 0; i < n; i++) ASSERT_EQ(s[i], i);
-    ASSERT_EQ(build_stretch_index(two, n, s), 2 * n);
-    for (int i = 0; i < 2 * n; i++) ASSERT_EQ(s[i], i / 2);
-    int count = build_stretch_index(half, n, s);
-    ASSERT_EQ(count, n / 2);
-    for (int i = 1; i < count; i++) ASSERT_EQ(s[i], s[i - 1] + 2) << "every other index skipped";
-  }
-  // A ramp: stretched at the start, squeezed at the end.
-  const float ramp[8] = {2, 2, 1.5f, 1, 1, 0.5f, 0.5f, 0.5f};
-  int count = build_stretch_index(ramp, 70, s);
-  EXPECT_EQ(s[0], 0);
-  EXPECT_EQ(s[1], 0);
-  EXPECT_EQ(s[count - 1] >= 60, true);
-  EXPECT_LT(count, 2 * 70);
-}
-
 TEST_F(DrawTest, StretchIndexIsClampedToTheWarpTables) {
   // Regression: a large stretch wrote past the 512-entry tables.
   const float huge[8] = {40, 40, 40, 40, 40, 40, 40, 40};
@@ -232,32 +197,6 @@ TEST_F(DrawTest, StampSegmentSkipsTheStartJointAndFollowsTheWobble) {
   EXPECT_EQ(at(big, 15, 19), 16);  // 9 + 6.67, -7 + 26.67
   EXPECT_EQ(at(big, 19, 33), 16);
   EXPECT_EQ(count_value(big, 16), 3);
-}
-
-TEST_F(DrawTest, WobbleWalksAlongTheWaveTableWithTheFrameCounter) {
-  Bitmap* big = make_bitmap(100, 100, 0);
-  g_game.draw_target = big;
-  Bitmap* dot = make_bitmap(1, 1, 16);
-  for (int i = 0; i < 256; i++) {
-    g_game.wave_table[i][0] = (float)(i % 4);  // x offset 0..3 by entry
-    g_game.wave_table[i][1] = 0.0f;
-  }
-  g_game.figure_origin[0] = 50;
-  g_game.figure_origin[1] = 50;
-  g_game.wobble_scale = 1;
-  // A segment from joint 12 to itself stamps n dots at the joint, each one
-  // 11 wave entries further on.
-  std::vector<int> xs[2];
-  for (int frame = 0; frame < 2; frame++) {
-    g_game.frame_counter = frame;
-    fill_rect(big, 0, 0, 100, 100, 0);
-    stamp_segment(dot, 1, 12, 12);
-    for (int x = 0; x < 100; x++) {
-      if (at(big, x, 50)) xs[frame].push_back(x);
-    }
-    ASSERT_EQ(xs[frame].size(), 1u);
-  }
-  EXPECT_EQ((xs[1][0] - xs[0][0] + 4) % 4, 1) << "the next frame takes the next entry";
 }
 
 TEST_F(DrawTest, FigureUsesBlobsAtScaleOneAndSpritesOtherwise) {

@@ -44,24 +44,6 @@ class FigureTest : public SimTest {
   Bitmap* work = nullptr;
 };
 
-TEST_F(FigureTest, WalkCycleStepsThroughTheSlotsAtEightAndFivePerSecond) {
-  g_game.key_held[AVATAR_KEY_RIGHT] = 1;
-  // From the initial sway (4 -> 5): same leg pair, 1/8 s.
-  struct Step {
-    int from, to, frames;
-  };
-  const Step expected[] = {{5, 2, 4}, {2, 3, 7}, {3, 0, 4}, {0, 1, 7},
-                           {1, 2, 4}, {2, 3, 7}, {3, 0, 4}, {0, 1, 7}};
-  for (const Step& e : expected) {
-    int frames;
-    auto p = next_pose(&frames);
-    EXPECT_EQ(p.first, e.from);
-    EXPECT_EQ(p.second, e.to);
-    EXPECT_EQ(frames, e.frames) << "into " << e.from << "->" << e.to;
-  }
-  EXPECT_EQ(g_game.walk_dir, 1);
-}
-
 TEST_F(FigureTest, WalkingLeftRunsTheCycleBackward) {
   g_game.key_held[AVATAR_KEY_LEFT] = 1;
   g_game.pose_from = 0;
@@ -73,42 +55,6 @@ TEST_F(FigureTest, WalkingLeftRunsTheCycleBackward) {
   }
   EXPECT_EQ(targets, (std::vector<int>{0, 3, 2, 1, 0, 3}));
   EXPECT_EQ(g_game.walk_dir, -1);
-}
-
-TEST_F(FigureTest, JointsInterpolateWithMirroredLegsAndTruncation) {
-  // Slot 0 (W1) to slot 1 (W2) a quarter of the way.
-  g_game.pose_from = 0;
-  g_game.pose_to = 1;
-  g_game.pose_phase = 0.25f;
-  g_game.key_held[AVATAR_KEY_RIGHT] = 1;
-  avatar_figure_step(0.0f);
-  EXPECT_EQ(joint(2), (std::vector<int>{9, 62}));     // foot lifting: 60 -> 68
-  EXPECT_EQ(joint(11), (std::vector<int>{-20, 35}));  // -20.5 truncates toward zero
-  EXPECT_EQ(joint(13), (std::vector<int>{-1, 16}));
-
-  // Slot 1 (W2) to slot 2 (W2 mirrored) half way: joints 0..6 meet at x 0,
-  // joints 7..13 are never mirrored.
-  g_game.pose_from = 1;
-  g_game.pose_to = 2;
-  g_game.pose_phase = 0.5f;
-  avatar_figure_step(0.0f);
-  EXPECT_EQ(joint(0), (std::vector<int>{0, 45}));
-  EXPECT_EQ(joint(2), (std::vector<int>{0, 68}));
-  EXPECT_EQ(joint(5), (std::vector<int>{0, 60}));
-  EXPECT_EQ(joint(6), (std::vector<int>{0, 35}));
-  EXPECT_EQ(joint(7), (std::vector<int>{16, 38}));
-  EXPECT_EQ(joint(8), (std::vector<int>{21, 32}));
-  EXPECT_EQ(joint(13), (std::vector<int>{2, 16}));
-
-  // Standing sway slot 7 (S1 mirrored) at phase 0.
-  g_game.key_held[AVATAR_KEY_RIGHT] = 0;
-  g_game.pose_from = 7;
-  g_game.pose_to = 6;
-  g_game.pose_phase = 0.0f;
-  avatar_figure_step(0.0f);
-  EXPECT_EQ(joint(0), (std::vector<int>{-4, 45}));
-  EXPECT_EQ(joint(3), (std::vector<int>{7, 45}));
-  EXPECT_EQ(joint(11), (std::vector<int>{-21, 32}));
 }
 
 TEST_F(FigureTest, StoppingLeadsIntoTheSwayOfTheSlotItWasHeadingFor) {
