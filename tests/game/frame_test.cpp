@@ -1,59 +1,9 @@
-// The frame driver: frame time and ticks, inactive and paused frames, the
-// title fade, the palette schedule, the last rooms' effects and the burst.
+// The frame driver: the title fade and the frame counter in the fast rooms.
 #include <limits.h>
 
 #include "game_fixture.h"
 
 namespace {
-
-TEST_F(GameCore, FrameTimeIsClampedAndRunsThreeOrFourTicks) {
-  enter_play(1, 300, 300);
-  g_game.key_held[1] = g_game.key_held_prev[1] = 1;  // right: 2 px per fly tick
-  float play_time = g_game.play_time;
-  run_frame(0.2f, 0);
-  EXPECT_EQ(g_game.avatar_x, 306) << "0.2 s counts as 0.05 s: three ticks";
-  EXPECT_FLOAT_EQ(g_game.play_time - play_time, 0.05f);
-  EXPECT_LT(g_game.tick_accumulator, 1e-6f);
-  EXPECT_EQ(headless_machine()->presents, 1);
-
-  g_game.tick_accumulator = 1.0f / 60.0f;  // a whole tick carried
-  run_frame(0.2f, 0);
-  EXPECT_EQ(g_game.avatar_x, 314) << "four ticks with a tick carried";
-
-  run_frame(1.0f / 60.0f, 0);
-  EXPECT_EQ(g_game.avatar_x, 316);
-  EXPECT_EQ(g_game.key_held_prev[1], 1);
-}
-
-TEST_F(GameCore, InactiveFramesDoNothing) {
-  enter_play(1, 300, 300);
-  g_game.key_held[1] = g_game.key_held_prev[1] = 1;
-  int32_t counter = g_game.frame_counter;
-  run_frame(0.05f, 1);
-  EXPECT_EQ(g_game.avatar_x, 300);
-  EXPECT_EQ(g_game.frame_counter, counter);
-  EXPECT_EQ(headless_machine()->presents, 0);
-}
-
-TEST_F(GameCore, PauseFreezesPlayAndBlinksTheNoise) {
-  enter_play(1, 300, 300);
-  g_game.key_held[1] = g_game.key_held_prev[1] = 1;
-  g_game.paused = 1.0f;
-  g_game.pause_blink = 0;
-  float play_time = g_game.play_time;
-  int32_t counter = g_game.frame_counter;
-  // Blink after 0.25 s frames: 0.25 0.5 0.75 1.0 1.25* 1.5* (then back to 0).
-  const int advanced[6] = {0, 0, 0, 0, 1, 1};
-  for (int i = 0; i < 6; i++) {
-    run_frame(0.25f, 0);
-    EXPECT_EQ(g_game.frame_counter - counter, advanced[i]) << "frame " << i;
-    counter = g_game.frame_counter;
-  }
-  EXPECT_EQ(g_game.pause_blink, 0.0f);
-  EXPECT_EQ(g_game.avatar_x, 300);
-  EXPECT_EQ(g_game.play_time, play_time);
-  EXPECT_EQ(headless_machine()->presents, 6);
-}
 
 TEST_F(GameCore, TitleFadeReaches255OnFrame255ThenShuffles) {
   g_game.game_state = 1;
@@ -124,30 +74,6 @@ TEST_F(GameCore, RunFrameShufflesOnTheRoomSchedule) {
   // Half the swaps exchange two entries of one colour and change nothing.
   EXPECT_GE(changed, 6);
   EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-}
-
-TEST_F(GameCore, BurstReturnsAvatarToCheckpoint) {
-  enter_play(1, 300, 200);
-  g_game.fly_mode = 0;
-  g_game.avatar_x = 600;
-  g_game.avatar_y = 100;
-  g_game.fall_speed = 99;
-  on_key_down(KEY_CODE_R);
-  run_frame(0.02f, 0);
-  EXPECT_NEAR(g_game.respawn_timer, 0.03f, 1e-6);
-  EXPECT_NEAR(g_game.ring_radius, 0.02f, 1e-6);
-  EXPECT_EQ(g_game.avatar_x, 600) << "no ticks during the burst";
-  run_frame(0.05f, 0);
-  EXPECT_EQ(g_game.respawn_timer, 0.0f);
-  EXPECT_EQ(g_game.avatar_x, 300);
-  EXPECT_EQ(g_game.avatar_y, 200);
-  EXPECT_EQ(g_game.fall_speed, 0);
-
-  // A checkpoint inside the floor puts the avatar 2 pixels lower, once.
-  g_game.checkpoint.avatar_y = 480;
-  on_key_down(KEY_CODE_R);
-  run_frame(0.05f, 0);
-  EXPECT_EQ(g_game.avatar_y, 482);
 }
 
 // Room 39 adds 100 to the frame counter on every frame, so it passes 2^31

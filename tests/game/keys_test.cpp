@@ -1,34 +1,7 @@
-// Keys and game states: the title, the menu, play keys and the cheat keys.
+// Keys and game states: the menu and the cheats' frame-time log.
 #include "game_fixture.h"
 
 namespace {
-
-TEST_F(GameCore, TitleStartsNewGameOnAnyKeyButEsc) {
-  for (int key : {(int)'A', (int)KEY_DOWN, (int)KEY_UP, (int)KEY_CODE_SPACE}) {
-    g_game.game_state = 1;
-    g_game.game_started = 0;
-    g_game.fade_level = 40;
-    g_game.avatar_x = g_game.avatar_y = 0;
-    g_game.key_held[1] = 1;
-    on_key_down(key);
-    EXPECT_EQ(g_game.game_state, 0) << key;
-    EXPECT_EQ(g_game.room_number, 1);
-    EXPECT_EQ(g_game.avatar_x, 350);
-    EXPECT_EQ(g_game.avatar_y, 50);
-    EXPECT_EQ(g_game.fade_level, 5000);
-    EXPECT_EQ(g_game.game_started, 1);
-    EXPECT_EQ(g_game.key_held[1], 0) << "held flags are cleared when play begins";
-    EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-    EXPECT_EQ(count_palette(0), 128);
-  }
-  g_game.game_state = 1;
-  on_key_down(KEY_CODE_ESCAPE);
-  EXPECT_EQ(g_game.game_state, 1);
-  int quit_code = -1;
-  EXPECT_EQ(test_quits_posted(&quit_code), 1);
-  EXPECT_EQ(quit_code, 0);
-  EXPECT_TRUE(stored_save().empty()) << "starting a game writes no save";
-}
 
 TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
   g_game.save = valid_record(2, 123, 300, 1, -40);
@@ -89,34 +62,6 @@ TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
   EXPECT_EQ(g_game.room_number, 25);
   EXPECT_EQ(g_game.avatar_x, 100);
   EXPECT_EQ(g_game.avatar_y, 300);
-}
-
-TEST_F(GameCore, ContinueWithoutValidSaveStartsNewGame) {
-  g_game.save = valid_record(2, 123, 300, 0, 0);
-  g_game.save.words[1] += 1;  // edited without a new checksum
-  g_game.game_started = 0;
-  g_game.game_state = 2;
-  on_key_down(KEY_CODE_SPACE);
-  EXPECT_EQ(g_game.room_number, 1);
-  EXPECT_EQ(g_game.avatar_x, 350);
-
-  // A valid record for a room these data lack starts afresh instead of
-  // playing on without a room.
-  g_game.save = valid_record(77, 5, 5, 0, 0);
-  g_game.game_started = 0;
-  g_game.game_state = 2;
-  on_key_down(KEY_CODE_SPACE);
-  EXPECT_EQ(g_game.room_number, 1);
-  EXPECT_EQ(g_game.avatar_x, 350);
-}
-
-TEST_F(GameCore, EscInMenuQuits) {
-  g_game.game_state = 3;
-  on_key_down(KEY_CODE_ESCAPE);
-  int quit_code = -1;
-  EXPECT_EQ(test_quits_posted(&quit_code), 1);
-  EXPECT_EQ(quit_code, 0);
-  EXPECT_EQ(g_game.game_state, 3);
 }
 
 TEST_F(GameCore, LWritesFrameTimeLogOnlyWithCheats) {

@@ -1,65 +1,7 @@
-// Start-up: the images it loads and makes, the order of its random draws,
-// the key colours, and the message when the data are missing.
+// Start-up: the message when the data are missing.
 #include "game_fixture.h"
 
 namespace {
-
-TEST_F(GameCore, StartupLoadsEveryImageAndMakesFrameImages) {
-  ASSERT_TRUE(g_game.avatar);
-  EXPECT_EQ(g_game.avatar->width, 60);
-  EXPECT_EQ(g_game.avatar->height, 80);
-  EXPECT_EQ(g_game.avatar->pixels[0], 0);
-  EXPECT_EQ(g_game.avatar->pixels[10], 16);
-  EXPECT_EQ(g_game.avatar->pixels[79 * 60 + 20], 1);
-  ASSERT_TRUE(g_game.body_mask && g_game.feet_mask);
-  EXPECT_EQ(g_game.body_mask->width, 30);
-  EXPECT_EQ(g_game.body_mask->height, 40);
-  EXPECT_EQ(g_game.feet_mask->pixels[39 * 30 + 10], 255);
-  EXPECT_EQ(g_game.feet_mask->pixels[37 * 30 + 10], 0);
-  EXPECT_EQ(g_game.body_mask->pixels[37 * 30 + 10], 255);
-  EXPECT_EQ(g_game.body_mask->pixels[39 * 30 + 10], 0);
-  ASSERT_TRUE(g_game.avatar_frame);
-  EXPECT_EQ(g_game.avatar_frame->width, 60);
-  ASSERT_TRUE(g_game.sprites[3]);
-  EXPECT_EQ(g_game.sprites[3]->width, 60);
-  EXPECT_EQ(g_game.sprites[0], nullptr);
-  EXPECT_EQ(g_game.sprites[4], nullptr);
-  EXPECT_EQ(g_game.sprites[39], nullptr);
-  for (int k = 1; k <= 3; k++) ASSERT_TRUE(g_game.titles[k]) << k;
-  EXPECT_EQ(g_game.titles[2]->pixels[250], 16);
-  ASSERT_TRUE(g_game.work_bitmap && g_game.output_image);
-  EXPECT_EQ(g_game.work_bitmap->width, 800);
-  EXPECT_EQ(g_game.output_image->height, 600);
-  EXPECT_EQ(g_game.draw_target, g_game.work_bitmap);
-  EXPECT_EQ(g_game.sound_enabled, 0) << "-sound: no output, no music";
-}
-
-TEST_F(GameCore, ClassesComeFromExactKeyColours) {
-  uint8_t rgba[4 * 4] = {255, 255, 255, 0,   18, 0, 219, 255,   18, 0, 218, 255,   196, 196, 196, 7};
-  DecodedImage image = {4, 1, rgba};
-  Bitmap* b = bitmap_from_rgba(&image);
-  ASSERT_TRUE(b);
-  EXPECT_EQ(b->pixels[0], 0);
-  EXPECT_EQ(b->pixels[1], 16);
-  EXPECT_EQ(b->pixels[2], 0) << "an unknown colour is class 0";
-  EXPECT_EQ(b->pixels[3], 13) << "alpha is ignored";
-  bitmap_free(b);
-
-  Bitmap* avatar = bitmap_new(60, 80);
-  memset(avatar->pixels, 0, 60 * 80);
-  avatar->pixels[79 * 60 + 59] = 16;
-  Bitmap* mask = bitmap_half_mask(avatar, 16);
-  EXPECT_EQ(mask->width, 30);
-  EXPECT_EQ(mask->height, 40);
-  EXPECT_EQ(mask->pixels[39 * 30 + 29], 255);
-  int set = 0;
-  for (int i = 0; i < 30 * 40; i++) set += mask->pixels[i] != 0;
-  EXPECT_EQ(set, 1);
-  bitmap_free(mask);
-  bitmap_free(avatar);
-  EXPECT_EQ(bitmap_load("nothing.png"), nullptr);
-  EXPECT_TRUE(g_test_platform.messages.empty());
-}
 
 // Regression: a missing avatar or title image used to crash later on their
 // sizes; now start-up ends with the data-file message.
