@@ -91,7 +91,7 @@ fail() {
 shot() {
   deadline=$(($(date +%s) + $3))
   while :; do
-    kill -0 "$pid" 2>/dev/null || fail "the game ended while waiting for a picture in $2"
+    kill -0 "$pid" 2>/dev/null || fail "${gone:-the game ended} while waiting for a picture in $2"
     if import -window "$1" "$2" 2>/dev/null &&
        [ "$(convert "$2" -format '%k' info:)" -gt 1 ]; then
       return 0
@@ -155,6 +155,7 @@ xdotool key Escape
 # Had Space not started a game, this Esc would have quit from the title. The
 # game handles every waiting event before it draws, so once two more frames
 # have been presented the Esc has been seen and the game must still be there.
+gone="the first Esc ended the game: Space did not start one;"
 cp "$run/b.png" "$run/c.png"
 next_frame "$run/c.png" 10
 next_frame "$run/c.png" 10
