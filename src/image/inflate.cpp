@@ -581,8 +581,12 @@ static bool inflate_stream(Inflater* z) {
       INFLATE_REFUSE(nullptr);  // reserved block type: no reason of its own
     }
     if (!ok) return false;
-    if (final) return true;
+    if (final) break;
   }
+  // A cut stream can still reach a final block on the zero bits read past
+  // its end; what it produced that way is not in the data.
+  if (z->phantom * 8 > (size_t)z->bitsleft) INFLATE_REFUSE("read past buffer");
+  return true;
 }
 
 // Decodes into out (capacity `cap`, of which COPY_SLACK is slack); returns

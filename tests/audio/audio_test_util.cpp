@@ -17,7 +17,6 @@ void reset_device(int lead_frames) {
 }
 
 int16_t device_left(int frame) { return device.sound[2 * (size_t)frame]; }
-int16_t device_right(int frame) { return device.sound[2 * (size_t)frame + 1]; }
 
 std::vector<int16_t> make_dc_stereo(int frames, int16_t value_left, int16_t value_right) {
   std::vector<int16_t> v((size_t)frames * 2);

@@ -14,9 +14,8 @@ extern HeadlessMachine& device;
 // A fresh machine whose write cursor leads the play cursor by lead_frames,
 // logging every write.
 void reset_device(int lead_frames = 300);
-// The stereo frame at a position of the device buffer (in frames).
+// The left sample of a frame of the device buffer (in frames).
 int16_t device_left(int frame);
-int16_t device_right(int frame);
 
 // Stereo frames: left = value_left, right = value_right everywhere.
 std::vector<int16_t> make_dc_stereo(int frames, int16_t value_left, int16_t value_right);

@@ -1,15 +1,12 @@
 // The music over real Ogg Vorbis streams made by the reference encoder and
-// decoded by the game's own decoder: the title piece, segments on the beat
-// grid out of the decoded stream, the decoder thread and its cooperative stop,
-// inline decoding on one processor, and the music buffer's failure paths.
+// decoded by the game's own decoder: missing or broken pieces fall back
+// quietly, and decoding never runs past the music buffer.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "audio/alloc.h"
@@ -41,10 +38,6 @@ const std::vector<uint8_t>& stream_4s() {
   static const std::vector<uint8_t> s = ogg_encode(make_tones(4 * 44100, 2), 2);
   return s;
 }
-const std::vector<uint8_t>& stream_12s() {
-  static const std::vector<uint8_t> s = ogg_encode(make_tones(12 * 44100, 2), 2);
-  return s;
-}
 const std::vector<uint8_t>& title_mono() {
   static const std::vector<uint8_t> s = ogg_encode(make_tones(22050, 1), 1);
   return s;
@@ -72,152 +65,7 @@ class MusicOggTest : public ::testing::Test {
                       stream ? stream->data() : nullptr, stream ? (int)stream->size() : 0};
     ASSERT_EQ(music_load(&data), 1);
   }
-  static bool wait_for_decoder(int seconds) {
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!music.decode_done.load() && std::chrono::steady_clock::now() < until)
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return music.decode_done.load() != 0;
-  }
-  struct Seen {
-    uint32_t start_time;
-    int64_t source_frame;
-    uint32_t duration;
-  };
-  // Adds the segment voices (key 1, out of music_pcm) not seen before.
-  static void record(std::vector<Seen>& seen) {
-    for (int i = 0; i < voice_table.count; ++i) {
-      const Voice& v = voice_table.voices[i];
-      if (v.key != 1 || !music.music_pcm || v.data < music.music_pcm ||
-          v.data >= music.music_pcm + 2 * music.total_frames)
-        continue;
-      bool known = false;
-      for (const Seen& k : seen) known |= k.start_time == v.start_time;
-      if (!known) seen.push_back({v.start_time, (v.data - music.music_pcm) / 2, v.duration});
-    }
-  }
-  static const Voice* find_voice(uint32_t start_time) {
-    for (int i = 0; i < voice_table.count; ++i)
-      if (voice_table.voices[i].start_time == start_time) return &voice_table.voices[i];
-    return nullptr;
-  }
 };
-
-TEST_F(MusicOggTest, TitlePieceThenSegmentsOnTheBeatGrid) {
-  music.processors_override = 2;
-  load(&title_mono(), kTable, &stream_4s());
-  ASSERT_NE(music.decoder_thread, nullptr);
-  EXPECT_EQ(music_decode_inline, 0);
-  // The title piece: decoded whole, at clock + 4000, three quarters loud, mono.
-  ASSERT_GT(music.title_frames, 0);
-  EXPECT_LT(abs(music.title_frames - 22050), 4096);
-  const Voice* title = find_voice(4000);
-  ASSERT_NE(title, nullptr);
-  EXPECT_EQ(title->duration, (uint32_t)music.title_frames);
-  EXPECT_EQ(title->channels, 1);
-  EXPECT_EQ(title->volume, 0.75f);
-  EXPECT_EQ(title->key, 1);
-  uint32_t first_beat = 4000 + (uint32_t)music.title_frames + 22050;
-  EXPECT_EQ(music.music_time, first_beat);
-  EXPECT_EQ(music.playlist, playlist_title);
-
-  ASSERT_TRUE(wait_for_decoder(30));
-  // What the thread decoded block by block equals a whole decode of the stream.
-  int channels = 0;
-  short* whole = nullptr;
-  int frames = vorbis_decode_all_from_memory(stream_4s().data(), (int)stream_4s().size(), &channels, &whole);
-  ASSERT_GT(frames, 0);
-  ASSERT_EQ(channels, 2);
-  int64_t decoded = music.music_decoded.load();
-  EXPECT_GE(decoded, 4 * 44100 - 4096);
-  int64_t compare = decoded < frames ? decoded : frames;
-  EXPECT_EQ(memcmp(music.music_pcm, whole, (size_t)compare * 4), 0);
-  free(whole);
-
-  // Ids 1, 1, 2 over and over: beats 20000 and then 25000 apart.
-  static const int list[3] = {1, 1, 2};
-  music_set_playlist(list, 3, 0);
-  std::vector<Seen> seen;
-  int ring_checks = 0;
-  while (audio_clock() < first_beat + 40000 + 1000) {
-    headless_sound_consume(735);
-    music_update();
-    record(seen);
-    // Heard through the ring at the third beat: segment 2 from source frame
-    // start + lead, over the tail of the second segment 1.
-    uint32_t beat = first_beat + 40000;
-    if (audio_clock() <= beat && beat < audio_clock() + 3000) {
-      int second_source = 1000 + (int)(beat - (first_beat + 20000 - 441));
-      int want = music.music_pcm[2 * (100000 + 33)] + music.music_pcm[2 * second_source];
-      want = want > 32767 ? 32767 : want < -32768 ? -32768 : want;
-      EXPECT_EQ(ring_left_at(beat), want);
-      ++ring_checks;
-    }
-  }
-  EXPECT_GT(ring_checks, 0);
-  ASSERT_EQ(seen.size(), 3u);
-  EXPECT_EQ(seen[0].start_time, first_beat - 441);
-  EXPECT_EQ(seen[0].source_frame, 1000);
-  EXPECT_EQ(seen[0].duration, 30000u);
-  EXPECT_EQ(seen[1].start_time, first_beat + 20000 - 441);
-  EXPECT_EQ(seen[1].source_frame, 1000);
-  EXPECT_EQ(seen[2].start_time, first_beat + 40000 - 33);
-  EXPECT_EQ(seen[2].source_frame, 100000);
-  EXPECT_EQ(seen[2].duration, 60000u);
-}
-
-TEST_F(MusicOggTest, InlineDecodingWithOneProcessor) {
-  music.processors_override = 1;
-  load(&title_mono(), kTable, &stream_4s());
-  EXPECT_EQ(music.decoder_thread, nullptr);
-  ASSERT_EQ(music_decode_inline, 1);
-  EXPECT_EQ(music.music_decoded.load(), 0);
-  static const int list[2] = {1, 2};
-  music_set_playlist(list, 2, 0);
-  uint32_t first_beat = music.music_time;
-  int frames_run = 0, stalled_frames = 0;
-  uint32_t clock_before = 0, clock_before_segment2 = 0;
-  std::vector<Seen> seen;
-  // The frame driver's order: one block, then the music step.
-  while (frames_run < 2000 && seen.size() < 2) {
-    if (music_decode_inline && music_decode_block() == 0) music_decode_inline = 0;
-    clock_before = audio_clock();
-    headless_sound_consume(735);
-    music_update();
-    ++frames_run;
-    if (music.music_time == audio_clock() + 4000) ++stalled_frames;
-    size_t had = seen.size();
-    record(seen);
-    if (had < 2 && seen.size() == 2) clock_before_segment2 = clock_before;
-  }
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[0].start_time, first_beat - 441);  // segment 1 came on time
-  // Segment 2 needed 160000 frames decoded, about 157 blocks: it stalled, and
-  // then began on the pushed grid, 4000 past the clock before its frame.
-  EXPECT_EQ(seen[1].source_frame, 100000);
-  EXPECT_GT(stalled_frames, 10);
-  EXPECT_EQ(seen[1].start_time, clock_before_segment2 + 4000 - 33);
-  EXPECT_GE(music.music_decoded.load(), 160000);
-  while (music_decode_inline && frames_run++ < 4000)
-    if (music_decode_block() == 0) music_decode_inline = 0;
-  EXPECT_EQ(music_decode_inline, 0);
-  EXPECT_EQ(music.decode_done.load(), 1);
-}
-
-TEST_F(MusicOggTest, DecoderThreadStopsBetweenBlocks) {
-  ASSERT_FALSE(stream_12s().empty());
-  music.processors_override = 2;
-  load(nullptr, kTable, &stream_12s());
-  ASSERT_NE(music.decoder_thread, nullptr);
-  device.frames_per_sleep_ms = 44;
-  audio_stop(0);
-  EXPECT_EQ(music.decoder_thread, nullptr);
-  EXPECT_EQ(music.decoder_running.load(), 0);
-  // It stopped well before the end (12 s of music take far more blocks than
-  // fit in the short fade) and wrote nothing past what it published.
-  EXPECT_LT(music.decoded_count, music.total_frames);
-  EXPECT_EQ(music.decoded_count, music.music_decoded.load());
-  EXPECT_EQ(device.sound_open, 0);
-}
 
 TEST_F(MusicOggTest, MissingPiecesFallBackQuietly) {
   // No title: the first beat comes 4000 + 22050 after load.
@@ -257,19 +105,6 @@ TEST_F(MusicOggTest, DecodingNeverRunsPastTheMusicBuffer) {
   while (music_decode_block() > 0 && blocks < 10000) ++blocks;
   EXPECT_EQ(music.decoded_count, 5000);
   for (int i = 5000 * 2; i < 10000 * 2; ++i) ASSERT_EQ(music.music_pcm[i], 0x5A5A) << i;
-}
-
-void* refuse(size_t) { return nullptr; }
-
-// The game ends with "Out of memory" on this refusal; the music itself only
-// reports it and keeps nothing half-made.
-TEST_F(MusicOggTest, MusicBufferThatCannotBeAllocatedIsReported) {
-  audio_allocate = refuse;
-  MusicData data = {nullptr, 0, nullptr, 0, stream_4s().data(), (int)stream_4s().size()};
-  EXPECT_EQ(music_load(&data), 0);
-  EXPECT_EQ(music.music_pcm, nullptr);
-  EXPECT_EQ(music.decoder, nullptr);
-  EXPECT_EQ(music.decoder_thread, nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Music scheduling against a synthetic track table over synthetic PCM: the beat
-// grid, the playlists and their loops, stalls on undecoded segments, the table
-// parser, and the stop sequence with its fades and its bounded wait.
+// Music scheduling against a synthetic track table over synthetic PCM: the
+// table parser, missing ids and rests on the grid, and the stop sequence that
+// must play its fade before closing.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <string.h>
@@ -95,74 +95,6 @@ TEST_F(MusicTest, TrackTableParsing) {
   EXPECT_EQ(array_count(music.tracks), 1);
 }
 
-TEST_F(MusicTest, SegmentsFollowTheBeatGridThroughThePlaylistAndItsLoop) {
-  install_decoded_pcm(20000, 20000);
-  load_table("1 0 5000 100 3000\r\n2 5000 4000 33 2500\r\n3 9000 6000 1290 4000\r\n");
-  static const int list[3] = {1, 2, 3};
-  music_set_playlist(list, 3, 1);
-  music.music_time = 10000;
-  std::vector<Scheduled> seen;
-  music_update();
-  collect(seen);
-  EXPECT_TRUE(seen.empty());  // the first beat is still more than 6000 frames away
-  for (int i = 0; i < 60; ++i) frame(seen);
-  // Beats 10000, 13000, 15500 (ids 1, 2, 3), then back to index 1: ids 2, 3, 2...
-  const uint32_t beats[7] = {10000, 13000, 15500, 19500, 22000, 26000, 28500};
-  const int ids[7] = {1, 2, 3, 2, 3, 2, 3};
-  const int64_t starts[4] = {0, 0, 5000, 9000};
-  const uint32_t leads[4] = {0, 100, 33, 1290};
-  ASSERT_GE(seen.size(), 7u);
-  for (int i = 0; i < 7; ++i) {
-    EXPECT_EQ(seen[(size_t)i].start_time, beats[i] - leads[ids[i]]) << i;
-    EXPECT_EQ(seen[(size_t)i].source_frame, starts[ids[i]]) << i;
-  }
-  EXPECT_EQ(seen[0].duration, 5000u);
-  // The grid stays at most one segment ahead of clock + 6000.
-  EXPECT_LT(music.music_time, audio_clock() + 6000 + 4000);
-  EXPECT_GE(music.music_time, audio_clock() + 6000);
-}
-
-TEST_F(MusicTest, SegmentIsHeardAtItsBeatThroughTheRing) {
-  install_decoded_pcm(20000, 20000);
-  load_table("1 1000 5000 100 3000\r\n");
-  static const int list[1] = {1};
-  music_set_playlist(list, 1, 0);
-  music.music_time = 5000;
-  music_update();  // clock 0: beat 5000 < 6000, scheduled now, mixed late
-  headless_sound_consume(2000);
-  music_update();
-  // The beat falls on source frame start + lead; the voice begins lead earlier.
-  EXPECT_EQ(ring_left_at(5000), 1100);
-  EXPECT_EQ(ring_right_at(5000), -1100);
-  EXPECT_EQ(ring_left_at(4900), 1000);
-  EXPECT_EQ(ring_left_at(4899), 0);
-}
-
-TEST_F(MusicTest, UndecodedSegmentStallsTheMusicNotTheGame) {
-  install_decoded_pcm(20000, 4000);  // segment 1 ends at 5000: not there yet
-  load_table("1 0 5000 100 3000\r\n2 5000 4000 33 2500\r\n");
-  static const int list[2] = {1, 2};
-  music_set_playlist(list, 2, 0);
-  music.music_time = 3000;
-  std::vector<Scheduled> seen;
-  uint32_t last_clock = 0;
-  for (int i = 0; i < 10; ++i) {
-    last_clock = audio_clock();
-    frame(seen);
-    // Each frame returns at once and pushes the beat 4000 past the clock.
-    EXPECT_EQ(music.music_time, audio_clock() + 4000);
-  }
-  EXPECT_TRUE(seen.empty());
-  EXPECT_EQ(music.playlist_pos, 0);
-  music.music_decoded.store(20000);  // the decoder caught up
-  last_clock = audio_clock();
-  frame(seen);
-  ASSERT_FALSE(seen.empty());
-  // The segment begins about 4000 frames after the stall's last clock.
-  EXPECT_EQ(seen[0].start_time, last_clock + 4000 - 100);
-  EXPECT_EQ(music.music_time, last_clock + 4000 + 3000);
-}
-
 TEST_F(MusicTest, MissingIdsAreSkippedAndCannotSpinForever) {
   install_decoded_pcm(20000, 20000);
   load_table("1 0 5000 100 3000\r\n");
@@ -210,104 +142,6 @@ TEST_F(MusicTest, ZeroLengthRowIsARestOnTheGrid) {
   EXPECT_EQ(seen[1].start_time, 1000u + 2000 + 2500 - 100);
 }
 
-TEST_F(MusicTest, EmptyTableSchedulesNothing) {
-  install_decoded_pcm(1000, 1000);
-  music_set_playlist(playlist_a, PLAYLIST_A_COUNT, PLAYLIST_A_LOOP);
-  music.music_time = 0;
-  music_fill();
-  EXPECT_EQ(voice_count(), 0);
-  EXPECT_EQ(music.playlist_pos, 0);
-}
-
-TEST_F(MusicTest, PlaylistAPlaysOnceThenLoopsFromIndexFive) {
-  // Ids 1..75 at distinct places; short advances put many beats in one fill.
-  std::string table;
-  for (int id = 1; id <= 75; ++id) table += std::to_string(id) + " " + std::to_string(id * 10) + " 50000 0 100\r\n";
-  install_decoded_pcm(60000, 60000);
-  load_table(table);
-  headless_sound_consume(20000);
-  audio_update(4000);
-  music_set_playlist(playlist_a, PLAYLIST_A_COUNT, PLAYLIST_A_LOOP);
-  music.music_time = audio_clock() - 10000;
-  music_fill();
-  std::vector<Scheduled> seen;
-  collect(seen);
-  ASSERT_GE(seen.size(), 90u);
-  std::vector<int> want(playlist_a, playlist_a + 45);
-  want.insert(want.end(), playlist_a + 5, playlist_a + 45);
-  want.insert(want.end(), playlist_a + 5, playlist_a + 10);
-  for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(seen[i].source_frame, want[i] * 10) << i;
-}
-
-TEST_F(MusicTest, RoomsChooseTheirPlaylistAndKeepThePositionWithinAGroup) {
-  music_select_for_room(3);
-  EXPECT_EQ(music.playlist, playlist_a);
-  EXPECT_EQ(music.playlist_loop, 5);
-  music.playlist_pos = 17;
-  music_select_for_room(4);  // same group: the position stays
-  EXPECT_EQ(music.playlist_pos, 17);
-  music_select_for_room(35);  // no playlist of its own
-  EXPECT_EQ(music.playlist, playlist_a);
-  EXPECT_EQ(music.playlist_pos, 17);
-  music_select_for_room(8);
-  EXPECT_EQ(music.playlist, playlist_b);
-  EXPECT_EQ(music.playlist_pos, 0);
-  struct { int room; const int* list; int count; int loop; } rooms[] = {
-      {1, playlist_a, 45, 5},  {6, playlist_a, 45, 5},  {17, playlist_a, 45, 5}, {19, playlist_a, 45, 5},
-      {27, playlist_a, 45, 5}, {28, playlist_a, 45, 5}, {7, playlist_b, 47, 5},  {9, playlist_b, 47, 5},
-      {10, playlist_c, 50, 0}, {16, playlist_c, 50, 0}, {24, playlist_c, 50, 0}, {25, playlist_c, 50, 0},
-      {31, playlist_c, 50, 0}, {20, playlist_d, 26, 6}, {23, playlist_d, 26, 6}, {26, playlist_e, 59, 22},
-      {29, playlist_e, 59, 22}, {30, playlist_e, 59, 22}};
-  for (const auto& r : rooms) {
-    music_set_playlist(playlist_title, PLAYLIST_TITLE_COUNT, 0);
-    music_select_for_room(r.room);
-    EXPECT_EQ(music.playlist, r.list) << r.room;
-    EXPECT_EQ(music.playlist_count, r.count) << r.room;
-    EXPECT_EQ(music.playlist_loop, r.loop) << r.room;
-  }
-  for (int room : {0, 32, 33, 36, 39, 40}) {
-    music_set_playlist(playlist_e, PLAYLIST_E_COUNT, PLAYLIST_E_LOOP);
-    music_select_for_room(room);
-    EXPECT_EQ(music.playlist, playlist_e) << room;
-  }
-}
-
-TEST(Playlists, TitleIsMadeOfTheOthers) {
-  EXPECT_EQ(playlist_title[0], 1);
-  EXPECT_EQ(playlist_title[25], 32);            // end of playlist_d
-  EXPECT_EQ(playlist_title[26], playlist_d[6]);  // its tail, three times
-  EXPECT_EQ(playlist_title[86], playlist_d[6]);  // indexes 6..13
-  EXPECT_EQ(playlist_title[94], 51);            // all of playlist_a
-  EXPECT_EQ(playlist_title[139], playlist_a[5]);
-  EXPECT_EQ(playlist_title[179], 60);           // all of playlist_b
-  EXPECT_EQ(playlist_title[226], 17);           // all of playlist_c
-  EXPECT_EQ(playlist_title[275], 46);
-  EXPECT_EQ(playlist_e[22], 60);
-}
-
-// The stop sequence: music fades over 32000 or 3000 frames, cues are let
-// finish, and a device that stops consuming cannot hold the exit.
-TEST_F(MusicTest, AudioStopFadeLengths) {
-  auto dc = make_dc_stereo(400000, 1000, 1000);
-  for (int long_fade = 0; long_fade <= 1; ++long_fade) {
-    open_standard_output();
-    device.frames_per_sleep_ms = 44;  // 440 frames per 10 ms wait
-    uint32_t clock = audio_update(4000);
-    voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
-                    .start_time = clock, .duration = 400000, .key = 1});
-    voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
-                    .start_time = clock + 100000, .duration = 400000, .key = 1});
-    audio_stop(long_fade);
-    int fade = long_fade ? 32000 : 3000;
-    int drain = (1322 + 300) / 440 + 1;  // until the device has played the fade's end
-    EXPECT_GE(device.sleeps, fade / 440) << long_fade;
-    EXPECT_LE(device.sleeps, fade / 440 + 2 + drain) << long_fade;
-    EXPECT_EQ(device.sound_open, 0);
-    EXPECT_EQ(audio_output.open, 0);
-    EXPECT_EQ(voice_count(), 0);
-  }
-}
-
 // Regression: audio_stop closed the output as soon as the voices had ended at
 // the clock, while the device was still a latency and its own lead short of
 // playing the fade, so quitting cut the music off at nearly full level.
@@ -336,29 +170,6 @@ TEST_F(MusicTest, AudioStopClosesOnlyOnceTheFadeHasBeenPlayed) {
   EXPECT_EQ(device_left(fade_end_position), 0);
 }
 
-TEST_F(MusicTest, AudioStopLetsCuesFinish) {
-  auto dc = make_dc_stereo(60000, 1000, 1000);
-  device.frames_per_sleep_ms = 44;
-  uint32_t clock = audio_update(4000);
-  voice_schedule({.data = dc.data(), .data_frames = 60000, .data_persistent = 1,
-                  .start_time = clock, .duration = 60000, .volume = 0.25f, .key = 2});
-  voice_release(2, 1, 0, 60000);
-  audio_stop(0);
-  EXPECT_GE(device.sleeps, 60000 / 440);
-  EXPECT_EQ(device.sound_open, 0);
-  // Frames that still run before the exit schedule no music on a closed output.
-  install_decoded_pcm(20000, 20000);
-  load_table("1 0 5000 100 3000\r\n");
-  static const int list[1] = {1};
-  music_set_playlist(list, 1, 0);
-  music.music_time = 0;
-  music_update();
-  EXPECT_EQ(voice_count(), 0);
-}
-
-// A page cannot wait: deferred, audio_stop only begins, frames that still
-// come schedule no music, and one step a frame plays the fade out as the
-// blocking stop would have.
 TEST_F(MusicTest, DeferredAudioStopRunsOneStepAFrame) {
   auto dc = make_dc_stereo(400000, 8000, -8000);
   device.frames_per_sleep_ms = 44;
@@ -398,20 +209,6 @@ TEST_F(MusicTest, AudioStopGivesUpOnADeviceThatStoppedConsuming) {
   EXPECT_LE(device.sleeps, 60);
   EXPECT_EQ(device.sound_open, 0);
   EXPECT_EQ(audio_output.open, 0);
-}
-
-// Without sound the output is never opened; after the stop sequence it is closed.
-TEST_F(MusicTest, NothingWithoutAnOpenOutput) {
-  audio_shutdown();
-  install_decoded_pcm(20000, 20000);
-  load_table("1 0 5000 100 3000\r\n");
-  static const int list[1] = {1};
-  music_set_playlist(list, 1, 0);
-  music.music_time = 0;
-  device.writes.clear();
-  music_update();
-  EXPECT_TRUE(device.writes.empty());
-  EXPECT_EQ(voice_count(), 0);
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Runs the SDL game windowed under a virtual X display with SDL's disk audio
-# driver, so everything it plays lands in WORKDIR/out.raw, lets it play for
-# SECONDS, presses Esc and reports the exit status on the last line of stdout
+# driver, so everything it plays lands in WORKDIR/out.raw, lets it play until
+# the file holds SECONDS of sound (16-bit stereo at 44100 Hz), presses Esc and reports the exit status on the last line of stdout
 # ("status N"). Exit 77 when no virtual display can be had.
 # usage: sdl_disk_run.sh EXECUTABLE WORKDIR SECONDS
 set -u
@@ -26,7 +26,18 @@ if [ -z "$wid" ]; then
   kill "$pid" 2>/dev/null
   exit 1
 fi
-sleep "$seconds"
+# The disk driver writes in step with the play clock: wait for the sound
+# itself, with a deadline well past the time it should take.
+want=$((seconds * 44100 * 4))
+deadline=$(($(date +%s) + seconds * 3 + 20))
+while [ "$(stat -c %s out.raw 2>/dev/null || echo 0)" -lt "$want" ]; do
+  if ! kill -0 "$pid" 2>/dev/null || [ "$(date +%s)" -ge "$deadline" ]; then
+    echo "out.raw did not reach $seconds s of sound"
+    kill "$pid" 2>/dev/null
+    exit 1
+  fi
+  sleep 0.1
+done
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key Escape
 for i in $(seq 1 100); do

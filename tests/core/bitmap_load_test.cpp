@@ -105,30 +105,6 @@ TEST(BitmapLoad, ClassesOfRunsAndBlocksMatchThePlainSearch) {
   }
 }
 
-TEST(BitmapLoad, EveryColourHasTheClassOfThePlainSearch) {
-  // All 2^24 colours, one blue value per image, each colour followed by its
-  // neighbour so that every pixel is a look-up.
-  std::vector<uint8_t> rgba(65536 * 4);
-  for (uint32_t blue = 0; blue < 256; blue++) {
-    for (uint32_t i = 0; i < 65536; i++) put_colour(&rgba, i, blue << 16 | i, (uint8_t)i);
-    DecodedImage image = {256, 256, rgba.data()};
-    Bitmap* b = bitmap_from_rgba(&image);
-    ASSERT_TRUE(b);
-    for (uint32_t i = 0; i < 65536; i++)
-      ASSERT_EQ(b->pixels[i], reference_class(&rgba[4 * i])) << "colour " << std::hex << (blue << 16 | i);
-    bitmap_free(b);
-  }
-}
-
-TEST(BitmapLoad, EmptyImageHasNoPixels) {
-  DecodedImage image = {0, 5, nullptr};
-  Bitmap* b = bitmap_from_rgba(&image);
-  ASSERT_TRUE(b);
-  EXPECT_EQ(b->width, 0);
-  EXPECT_EQ(b->height, 5);
-  bitmap_free(b);
-}
-
 TEST(BitmapLoad, HalfMaskMatchesThePlainFourPixelTest) {
   std::mt19937 rng(40);
   // Widths below, at and past the strip, odd widths and heights whose last

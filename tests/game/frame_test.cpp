@@ -1,59 +1,9 @@
-// The frame driver: frame time and ticks, inactive and paused frames, the
-// title fade, the palette schedule, the last rooms' effects and the burst.
+// The frame driver: the title fade and the frame counter in the fast rooms.
 #include <limits.h>
 
 #include "game_fixture.h"
 
 namespace {
-
-TEST_F(GameCore, FrameTimeIsClampedAndRunsThreeOrFourTicks) {
-  enter_play(1, 300, 300);
-  g_game.key_held[1] = g_game.key_held_prev[1] = 1;  // right: 2 px per fly tick
-  float play_time = g_game.play_time;
-  run_frame(0.2f, 0);
-  EXPECT_EQ(g_game.avatar_x, 306) << "0.2 s counts as 0.05 s: three ticks";
-  EXPECT_FLOAT_EQ(g_game.play_time - play_time, 0.05f);
-  EXPECT_LT(g_game.tick_accumulator, 1e-6f);
-  EXPECT_EQ(headless_machine()->presents, 1);
-
-  g_game.tick_accumulator = 1.0f / 60.0f;  // a whole tick carried
-  run_frame(0.2f, 0);
-  EXPECT_EQ(g_game.avatar_x, 314) << "four ticks with a tick carried";
-
-  run_frame(1.0f / 60.0f, 0);
-  EXPECT_EQ(g_game.avatar_x, 316);
-  EXPECT_EQ(g_game.key_held_prev[1], 1);
-}
-
-TEST_F(GameCore, InactiveFramesDoNothing) {
-  enter_play(1, 300, 300);
-  g_game.key_held[1] = g_game.key_held_prev[1] = 1;
-  int32_t counter = g_game.frame_counter;
-  run_frame(0.05f, 1);
-  EXPECT_EQ(g_game.avatar_x, 300);
-  EXPECT_EQ(g_game.frame_counter, counter);
-  EXPECT_EQ(headless_machine()->presents, 0);
-}
-
-TEST_F(GameCore, PauseFreezesPlayAndBlinksTheNoise) {
-  enter_play(1, 300, 300);
-  g_game.key_held[1] = g_game.key_held_prev[1] = 1;
-  g_game.paused = 1.0f;
-  g_game.pause_blink = 0;
-  float play_time = g_game.play_time;
-  int32_t counter = g_game.frame_counter;
-  // Blink after 0.25 s frames: 0.25 0.5 0.75 1.0 1.25* 1.5* (then back to 0).
-  const int advanced[6] = {0, 0, 0, 0, 1, 1};
-  for (int i = 0; i < 6; i++) {
-    run_frame(0.25f, 0);
-    EXPECT_EQ(g_game.frame_counter - counter, advanced[i]) << "frame " << i;
-    counter = g_game.frame_counter;
-  }
-  EXPECT_EQ(g_game.pause_blink, 0.0f);
-  EXPECT_EQ(g_game.avatar_x, 300);
-  EXPECT_EQ(g_game.play_time, play_time);
-  EXPECT_EQ(headless_machine()->presents, 6);
-}
 
 TEST_F(GameCore, TitleFadeReaches255OnFrame255ThenShuffles) {
   g_game.game_state = 1;
@@ -94,24 +44,6 @@ TEST_F(GameCore, TitleFadeReaches255OnFrame255ThenShuffles) {
   EXPECT_EQ(headless_machine()->presents, 255 + 50 + 5);
 }
 
-TEST_F(GameCore, PaletteShuffleScheduleOfTheLastRooms) {
-  for (int n = 1; n <= 64; n++) {
-    EXPECT_EQ(frame_palette_swaps(1, n), 0);
-    EXPECT_EQ(frame_palette_swaps(28, n), 0);
-    EXPECT_EQ(frame_palette_swaps(29, n), n % 16 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(30, n), n % 4 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(31, n), n % 4 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(32, n), n % 2 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(33, n), n % 2 == 0) << n;
-    EXPECT_EQ(frame_palette_swaps(34, n), 1);
-    EXPECT_EQ(frame_palette_swaps(35, n), 1);
-    EXPECT_EQ(frame_palette_swaps(39, n), 1);
-  }
-  EXPECT_EQ(frame_palette_swaps(29, 16), 1);
-  EXPECT_EQ(frame_palette_swaps(29, 32), 1);
-  EXPECT_EQ(frame_palette_swaps(29, 24), 0);
-}
-
 // The same schedule as run_frame applies it: room 29 never touches the
 // Palette between its 16th frames, room 35 shuffles on (nearly) every frame.
 TEST_F(GameCore, RunFrameShufflesOnTheRoomSchedule) {
@@ -142,68 +74,6 @@ TEST_F(GameCore, RunFrameShufflesOnTheRoomSchedule) {
   // Half the swaps exchange two entries of one colour and change nothing.
   EXPECT_GE(changed, 6);
   EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-}
-
-TEST_F(GameCore, RoomEffectsOfRooms38To40) {
-  palette_reset();
-  g_game.room_number = 38;
-  g_game.avatar_x = 380;
-  g_game.frame_counter = 1000;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1017) << "w = 0.5: 100 w^2.5 = 17.68";
-  g_game.avatar_x = 2000;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1117);
-  g_game.avatar_x = -50;
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1117);
-
-  g_game.room_number = 39;
-  g_game.avatar_x = -10;
-  memset(g_game.work_bitmap->pixels, 3, 800 * 600);
-  frame_room_effects();
-  EXPECT_EQ(g_game.frame_counter, 1217);
-  EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-  EXPECT_EQ(count_palette(0), 128);
-  for (int i = 0; i < 800 * 600; i++) ASSERT_EQ(g_game.work_bitmap->pixels[i], 16);
-  g_game.avatar_x = 760;
-  frame_room_effects();
-  EXPECT_EQ(count_palette(0xFFA0A0A0u), 128) << "marked entries grey 160";
-  EXPECT_EQ(count_palette(0x00A0A0A0u), 128) << "unmarked entries grey 160";
-  g_game.avatar_x = 380;
-  frame_room_effects();
-  EXPECT_EQ(count_palette(0xFF000000u + 207u * 0x010101u), 128);  // 255 - 47.5
-  EXPECT_EQ(count_palette(80u * 0x010101u), 128);
-
-  g_game.room_number = 40;
-  frame_room_effects();
-  EXPECT_EQ(g_game.palette[0], 0xFFFFFFFFu);
-  EXPECT_EQ(g_game.palette[127], 0xFFFFFFFFu);
-  EXPECT_EQ(g_game.palette[128], 0u);
-}
-
-TEST_F(GameCore, BurstReturnsAvatarToCheckpoint) {
-  enter_play(1, 300, 200);
-  g_game.fly_mode = 0;
-  g_game.avatar_x = 600;
-  g_game.avatar_y = 100;
-  g_game.fall_speed = 99;
-  on_key_down(KEY_CODE_R);
-  run_frame(0.02f, 0);
-  EXPECT_NEAR(g_game.respawn_timer, 0.03f, 1e-6);
-  EXPECT_NEAR(g_game.ring_radius, 0.02f, 1e-6);
-  EXPECT_EQ(g_game.avatar_x, 600) << "no ticks during the burst";
-  run_frame(0.05f, 0);
-  EXPECT_EQ(g_game.respawn_timer, 0.0f);
-  EXPECT_EQ(g_game.avatar_x, 300);
-  EXPECT_EQ(g_game.avatar_y, 200);
-  EXPECT_EQ(g_game.fall_speed, 0);
-
-  // A checkpoint inside the floor puts the avatar 2 pixels lower, once.
-  g_game.checkpoint.avatar_y = 480;
-  on_key_down(KEY_CODE_R);
-  run_frame(0.05f, 0);
-  EXPECT_EQ(g_game.avatar_y, 482);
 }
 
 // Room 39 adds 100 to the frame counter on every frame, so it passes 2^31

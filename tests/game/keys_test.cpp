@@ -1,34 +1,7 @@
-// Keys and game states: the title, the menu, play keys and the cheat keys.
+// Keys and game states: the menu and the cheats' frame-time log.
 #include "game_fixture.h"
 
 namespace {
-
-TEST_F(GameCore, TitleStartsNewGameOnAnyKeyButEsc) {
-  for (int key : {(int)'A', (int)KEY_DOWN, (int)KEY_UP, (int)KEY_CODE_SPACE}) {
-    g_game.game_state = 1;
-    g_game.game_started = 0;
-    g_game.fade_level = 40;
-    g_game.avatar_x = g_game.avatar_y = 0;
-    g_game.key_held[1] = 1;
-    on_key_down(key);
-    EXPECT_EQ(g_game.game_state, 0) << key;
-    EXPECT_EQ(g_game.room_number, 1);
-    EXPECT_EQ(g_game.avatar_x, 350);
-    EXPECT_EQ(g_game.avatar_y, 50);
-    EXPECT_EQ(g_game.fade_level, 5000);
-    EXPECT_EQ(g_game.game_started, 1);
-    EXPECT_EQ(g_game.key_held[1], 0) << "held flags are cleared when play begins";
-    EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-    EXPECT_EQ(count_palette(0), 128);
-  }
-  g_game.game_state = 1;
-  on_key_down(KEY_CODE_ESCAPE);
-  EXPECT_EQ(g_game.game_state, 1);
-  int quit_code = -1;
-  EXPECT_EQ(test_quits_posted(&quit_code), 1);
-  EXPECT_EQ(quit_code, 0);
-  EXPECT_TRUE(stored_save().empty()) << "starting a game writes no save";
-}
 
 TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
   g_game.save = valid_record(2, 123, 300, 1, -40);
@@ -89,75 +62,6 @@ TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
   EXPECT_EQ(g_game.room_number, 25);
   EXPECT_EQ(g_game.avatar_x, 100);
   EXPECT_EQ(g_game.avatar_y, 300);
-}
-
-TEST_F(GameCore, ContinueWithoutValidSaveStartsNewGame) {
-  g_game.save = valid_record(2, 123, 300, 0, 0);
-  g_game.save.words[1] += 1;  // edited without a new checksum
-  g_game.game_started = 0;
-  g_game.game_state = 2;
-  on_key_down(KEY_CODE_SPACE);
-  EXPECT_EQ(g_game.room_number, 1);
-  EXPECT_EQ(g_game.avatar_x, 350);
-
-  // A valid record for a room these data lack starts afresh instead of
-  // playing on without a room.
-  g_game.save = valid_record(77, 5, 5, 0, 0);
-  g_game.game_started = 0;
-  g_game.game_state = 2;
-  on_key_down(KEY_CODE_SPACE);
-  EXPECT_EQ(g_game.room_number, 1);
-  EXPECT_EQ(g_game.avatar_x, 350);
-}
-
-TEST_F(GameCore, EscInMenuQuits) {
-  g_game.game_state = 3;
-  on_key_down(KEY_CODE_ESCAPE);
-  int quit_code = -1;
-  EXPECT_EQ(test_quits_posted(&quit_code), 1);
-  EXPECT_EQ(quit_code, 0);
-  EXPECT_EQ(g_game.game_state, 3);
-}
-
-TEST_F(GameCore, PlayKeysHoldToggleAndRestart) {
-  enter_play(1, 300, 300);
-  g_game.fly_mode = 0;
-  const int keys[5] = {KEY_UP, KEY_RIGHT, KEY_DOWN, KEY_LEFT, KEY_CODE_SPACE};
-  for (int i = 0; i < 5; i++) {
-    on_key_down(keys[i]);
-    EXPECT_EQ(g_game.key_held[i], 1) << i;
-    on_key_up(keys[i]);
-    EXPECT_EQ(g_game.key_held[i], 0) << i;
-  }
-  // Auto-repeat: every repeated P toggles again.
-  on_key_down(KEY_CODE_P);
-  EXPECT_EQ(g_game.paused, 1.0f);
-  on_key_down(KEY_CODE_P);
-  EXPECT_EQ(g_game.paused, 0.0f);
-  on_key_down(KEY_CODE_P);
-  EXPECT_EQ(g_game.paused, 1.0f);
-  g_game.paused = 0;
-
-  // D and F only with cheats.
-  g_game.debug_view = 0;
-  on_key_down(KEY_CODE_D);
-  on_key_down(KEY_CODE_F);
-  EXPECT_EQ(g_game.debug_view, 0);
-  EXPECT_EQ(g_game.fly_mode, 0);
-  g_game.cheats_enabled = 1;
-  on_key_down(KEY_CODE_D);
-  on_key_down(KEY_CODE_F);
-  EXPECT_EQ(g_game.debug_view, 1);
-  EXPECT_EQ(g_game.fly_mode, 1);
-  on_key_down(KEY_CODE_D);
-  EXPECT_EQ(g_game.debug_view, 0);
-
-  // R cuts a death burst short.
-  g_game.respawn_timer = 1.5f;
-  g_game.ring_radius = 0.8f;
-  on_key_down(KEY_CODE_R);
-  EXPECT_EQ(g_game.respawn_timer, 0.05f);
-  EXPECT_EQ(g_game.ring_radius, 0.0f);
 }
 
 TEST_F(GameCore, LWritesFrameTimeLogOnlyWithCheats) {

@@ -1,5 +1,4 @@
-// Rooms: leaving through either edge, the end of the row, missing and broken
-// room images.
+// Rooms: leaving through an edge, and a room image that does not decode.
 #include "game_fixture.h"
 
 namespace {
@@ -34,32 +33,6 @@ TEST_F(GameCore, LeavingRightWrapsIntoNextRoomAndSaves) {
   run_frame(1.0f / 60.0f, 0);
   EXPECT_EQ(g_game.room_number, 1);
   EXPECT_EQ(g_game.avatar_x, 767);
-}
-
-TEST_F(GameCore, LeavingTheLastRoomErasesSaveAndExitsZero) {
-  enter_play(3, 772, 300);
-  const std::vector<uint8_t> old(24, 0x55);
-  ASSERT_EQ(1, platform_store_write(SAVE_STORE_KEY, SAVE_STORE_VALUE, old.data(), 24));
-  int code = -1;
-  try {
-    run_frame(1.0f / 60.0f, 0);
-  } catch (const TestExit& e) {
-    code = e.code;
-  }
-  EXPECT_EQ(code, 0);
-  EXPECT_EQ(stored_save(), std::vector<uint8_t>(24, 0));
-  g_game.save = valid_record(1, 1, 1, 0, 0);
-  save_read();
-  EXPECT_EQ(0, save_is_valid(&g_game.save)) << "the next start shows the title";
-  EXPECT_EQ(g_game.room_number, 3);
-}
-
-TEST_F(GameCore, RoomLoadOfMissingRoomChangesNothing) {
-  enter_play(2, 300, 300);
-  Bitmap* room = g_game.room;
-  EXPECT_EQ(0, room_load(40));
-  EXPECT_EQ(g_game.room, room);
-  EXPECT_EQ(g_game.room_number, 2);
 }
 
 // Regression: a room image that is in the data but does not decode was taken

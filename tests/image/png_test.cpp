@@ -158,38 +158,6 @@ std::vector<uint8_t> grey_rows(int w, int h, uint8_t filter, uint8_t value) {
   return rows;
 }
 
-TEST(PngDecode, RequestedComponentsShapeTheOutput) {
-  // RGB asked for 4 gets alpha 255 straight from the unfilter pass.
-  std::vector<uint8_t> rgb_rows = {0, 10, 20, 30, 40, 50, 60};
-  auto rgb = PngBuilder().ihdr(2, 1, 8, 2).idat(rgb_rows).iend().bytes;
-  Decoded d;
-  decode(rgb, 4, &d);
-  ASSERT_NE(d.pixels, nullptr);
-  const uint8_t want_rgba[] = {10, 20, 30, 255, 40, 50, 60, 255};
-  EXPECT_EQ(0, memcmp(d.pixels, want_rgba, 8));
-  EXPECT_EQ(d.comp, 3);
-  // Grey asked for 4 becomes (g, g, g, 255) through the conversion.
-  auto grey = PngBuilder().ihdr(1, 1, 8, 0).idat({0, 77}).iend().bytes;
-  Decoded g;
-  decode(grey, 4, &g);
-  ASSERT_NE(g.pixels, nullptr);
-  const uint8_t want_grey[] = {77, 77, 77, 255};
-  EXPECT_EQ(0, memcmp(g.pixels, want_grey, 4));
-  // Grey asked for 2 gets the added alpha.
-  Decoded g2;
-  decode(grey, 2, &g2);
-  ASSERT_NE(g2.pixels, nullptr);
-  EXPECT_EQ(g2.pixels[0], 77);
-  EXPECT_EQ(g2.pixels[1], 255);
-  // RGB to grey uses (77 R + 150 G + 29 B) >> 8: white stays 255, red is 76.
-  auto two = PngBuilder().ihdr(2, 1, 8, 2).idat({0, 255, 255, 255, 255, 0, 0}).iend().bytes;
-  Decoded y;
-  decode(two, 1, &y);
-  ASSERT_NE(y.pixels, nullptr);
-  EXPECT_EQ(y.pixels[0], 255);
-  EXPECT_EQ(y.pixels[1], 76);
-}
-
 TEST(PngDecode, TransparencyKeysAndShortPaletteAlpha) {
   // Grey key 9: that pixel gets alpha 0, the other 255.
   PngBuilder grey;
@@ -208,29 +176,6 @@ TEST(PngDecode, TransparencyKeysAndShortPaletteAlpha) {
   const uint8_t want_pal[] = {1, 2, 3, 100, 4, 5, 6, 255, 7, 8, 9, 255};
   EXPECT_EQ(0, memcmp(p.pixels, want_pal, 12));
   EXPECT_EQ(p.comp, 4);
-}
-
-TEST(PngDecode, PaletteIndexPastThePaletteIsOpaqueBlack) {
-  // Two palette entries, indices 1, 2 and 255: the last two have no entry.
-  PngBuilder pal;
-  pal.ihdr(3, 1, 8, 3).chunk("PLTE", {10, 20, 30, 40, 50, 60}).idat({0, 1, 2, 255}).iend();
-  Decoded p;
-  decode(pal.bytes, 4, &p);
-  ASSERT_NE(p.pixels, nullptr);
-  const uint8_t want[] = {40, 50, 60, 255, 0, 0, 0, 255, 0, 0, 0, 255};
-  EXPECT_EQ(0, memcmp(p.pixels, want, 12));
-}
-
-TEST(PngDecode, OnePixelWideImageUsesFirstPixelRulesOnEveryRow) {
-  // Column of 4 RGB pixels, one row per filter type after the first.
-  std::vector<uint8_t> rows = {1, 10, 20, 30, 2, 1, 1, 1, 3, 2, 2, 2, 4, 3, 3, 3};
-  auto file = PngBuilder().ihdr(1, 4, 8, 2).idat(rows).iend().bytes;
-  Decoded d;
-  decode(file, 3, &d);
-  ASSERT_NE(d.pixels, nullptr);
-  // sub: raw; up: +above; average: +above/2; paeth: +above.
-  const uint8_t want[] = {10, 20, 30, 11, 21, 31, 7, 12, 17, 10, 15, 20};
-  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
 }
 
 TEST(PngDecode, AncillaryChunksAreSkippedCriticalOnesRefusedByName) {
@@ -308,14 +253,6 @@ TEST(PngDecode, ChunkLengthPastTheInputFailsCleanly) {
     decode(part, 4, &d);
     EXPECT_EQ(d.pixels, nullptr) << n;
   }
-}
-
-TEST(PngDecode, EmptyInputIsUnknown) {
-  Decoded d;
-  d.pixels = image_load_from_memory(nullptr, 0, &d.w, &d.h, &d.comp, 4);
-  EXPECT_EQ(d.pixels, nullptr);
-  EXPECT_STREQ(image_failure_reason(), "unknown image type");
-  EXPECT_EQ(d.w, -1);  // untouched on failure
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The headless runner's command line and input script: every key form, and
-// that each kind of bad line is refused with its line number.
+// the refusals.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -70,73 +70,12 @@ TEST(HeadlessScript, NulByteIsABadLineNotTheEnd) {
   EXPECT_EQ(2u, events.size());
 }
 
-TEST(HeadlessScript, BadLinesNameTheirLineNumber) {
-  struct Case {
-    const char* text;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"1 down A\n2 press A\n", "line 2: expected down or up"},
-      {"1 down A\n\n# c\n4 down FOO\n", "line 4: unknown key \"FOO\""},
-      {"x down A\n", "line 1: bad frame number \"x\""},
-      {"-1 down A\n", "line 1: bad frame number \"-1\""},
-      {"1 down a\n", "line 1: unknown key \"a\""},          // letters are upper case
-      {"1 down AB\n", "line 1: unknown key \"AB\""},
-      {"1 down 0x\n", "line 1: unknown key \"0x\""},
-      {"1 down 0x00\n", "line 1: unknown key \"0x00\""},
-      {"1 down 0x100\n", "line 1: unknown key \"0x100\""},
-      {"1 down 0x4G\n", "line 1: unknown key \"0x4G\""},
-      {"1 down left\n", "line 1: unknown key \"left\""},
-      {"1 down\n", "line 1: expected \"FRAME down|up KEY\", got 2 fields"},
-      {"1 down A extra\n", "line 1: expected \"FRAME down|up KEY\", got 4 fields"},
-      {"1 2 3\n5 down A # trailing words\n", "line 1: expected down or up"},
-      {"99999999999 down A\n", "line 1: bad frame number"},
-  };
-  for (const Case& c : cases) {
-    std::vector<ScriptEvent> events;
-    std::string error;
-    EXPECT_EQ(0, parse(c.text, &events, &error)) << c.text;
-    EXPECT_EQ(0u, error.find(c.expected)) << c.text << " -> " << error;
-  }
-}
-
 int parse_args(std::vector<const char*> args, HeadlessOptions* options, std::string* error) {
   args.insert(args.begin(), "vantrel-headless");
   char buffer[256] = {};
   int ok = headless_parse_args((int)args.size(), (char**)args.data(), options, buffer, sizeof buffer);
   *error = buffer;
   return ok;
-}
-
-TEST(HeadlessArgs, OwnOptionsAndTheGameLine) {
-  HeadlessOptions o;
-  std::string error;
-  ASSERT_EQ(1, parse_args({"+cheat", "--frames", "120", "--dt=0.02", "-sound", "--script", "s.txt",
-                           "--capture", "out", "--capture-frames", "0,5,17", "--wav=a.wav",
-                           "--save-dir", "sd", "--trace", "t.csv", "--stats", "+25"},
-                          &o, &error))
-      << error;
-  EXPECT_EQ(120, o.frames);
-  EXPECT_DOUBLE_EQ(0.02, o.dt);
-  EXPECT_STREQ("s.txt", o.script_path);
-  EXPECT_STREQ("out", o.capture_dir);
-  EXPECT_EQ((std::vector<long>{0, 5, 17}), o.capture_frames);
-  EXPECT_STREQ("a.wav", o.wav_path);
-  EXPECT_STREQ("sd", o.save_dir);
-  EXPECT_STREQ("t.csv", o.trace_path);
-  EXPECT_EQ(1, o.stats);
-  EXPECT_STREQ("+cheat -sound +25", o.game_line);
-
-  HeadlessOptions d;
-  ASSERT_EQ(1, parse_args({}, &d, &error));
-  EXPECT_EQ(-1, d.frames);
-  EXPECT_DOUBLE_EQ(1.0 / 60, d.dt);
-  EXPECT_STREQ("", d.game_line);
-
-  HeadlessOptions rest;
-  ASSERT_EQ(1, parse_args({"--capture", "c", "--capture-every", "4", "--", "--frames"}, &rest, &error));
-  EXPECT_EQ(4, rest.capture_every);
-  EXPECT_STREQ("--frames", rest.game_line);
 }
 
 TEST(HeadlessArgs, Refusals) {

@@ -1,7 +1,7 @@
 #!/bin/sh
 # End-to-end run of an SDL build under a virtual X display: the window must
-# show moving noise (two screenshots about 2 s in differ, neither is one
-# flat colour) and Esc must end the process with exit status 0.
+# show moving noise (a picture that is not one flat colour, then a different
+# one) and Esc must end the process with exit status 0.
 # usage: sdl_e2e.sh EXECUTABLE WORKDIR [game options...]
 # With E2E_ARCHIVE_MAKER set, that program first writes WORKDIR/packed.dat.
 set -u
@@ -29,16 +29,25 @@ fail() {
 }
 wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Vantrel$' | head -n 1)
 [ -n "$wid" ] || fail "no window titled Vantrel appeared"
-sleep 2
-import -window root "$work/e2e/a.png" || fail "screenshot a"
-sleep 0.3
-import -window root "$work/e2e/b.png" || fail "screenshot b"
-for shot in a b; do
-  colours=$(convert "$work/e2e/$shot.png" -format '%k' info:)
-  [ "$colours" -gt 1 ] || fail "screenshot $shot is one flat colour"
+# Polls the screen until it is drawn, then until it shows another frame.
+deadline=$(($(date +%s) + 20))
+while :; do
+  kill -0 "$pid" 2>/dev/null || fail "the game ended before drawing"
+  if import -window root "$work/e2e/a.png" 2>/dev/null &&
+     [ "$(convert "$work/e2e/a.png" -format '%k' info:)" -gt 1 ]; then
+    break
+  fi
+  [ "$(date +%s)" -lt "$deadline" ] || fail "the screen stayed one flat colour for 20 s"
+  sleep 0.1
 done
-changed=$(compare -metric AE "$work/e2e/a.png" "$work/e2e/b.png" null: 2>&1)
-[ "${changed%% *}" != "0" ] || fail "the two screenshots are identical: nothing moves"
+deadline=$(($(date +%s) + 10))
+while :; do
+  import -window root "$work/e2e/b.png" || fail "screenshot b"
+  changed=$(compare -metric AE "$work/e2e/a.png" "$work/e2e/b.png" null: 2>&1)
+  [ "${changed%% *}" != "0" ] && break
+  [ "$(date +%s)" -lt "$deadline" ] || fail "the picture did not change for 10 s: nothing moves"
+  sleep 0.1
+done
 
 xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
 xdotool key Escape

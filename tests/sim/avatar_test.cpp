@@ -1,6 +1,6 @@
-// Avatar movement: the jump, steps, coyote ticks, the room edges as the mask
-// test sees them, the walking step per room, fly mode and the sideways nudge.
-// Rooms are painted at pixel level so the half-resolution rounding is real.
+// Avatar movement: steps, the room edges as the mask test sees them, and the
+// sideways nudge. Rooms are painted at pixel level so the half-resolution
+// rounding is real.
 #include "sim/avatar.h"
 
 #include "sim_fixture.h"
@@ -34,47 +34,6 @@ class AvatarTest : public SimTest {
   Bitmap* room = nullptr;
 };
 
-TEST_F(AvatarTest, UnobstructedJumpRises115PxOver39TicksAndLandsAgain) {
-  floor_at(FLOOR_Y);
-  stand(300);
-  const int y0 = g_game.avatar_y;
-  hold(AVATAR_KEY_JUMP, 1);
-  int rising = 0, min_y = y0, t = 0;
-  int prev = y0;
-  for (t = 1; t < 200; t++) {
-    tick();
-    if (g_game.avatar_y < prev) rising++;
-    if (g_game.avatar_y < min_y) min_y = g_game.avatar_y;
-    prev = g_game.avatar_y;
-    if (t > 1 && g_game.airborne == 0) break;
-  }
-  EXPECT_EQ(y0 - min_y, 115);
-  EXPECT_EQ(rising, 39);
-  EXPECT_NEAR(t, 86, 2) << "ticks until back on the floor";
-  EXPECT_NEAR(g_game.avatar_y, y0, 1);
-
-  // Still holding jump: no second jump until the key is pressed afresh.
-  ticks(60);
-  EXPECT_EQ(g_game.airborne, 0);
-  EXPECT_NEAR(g_game.avatar_y, y0, 1);
-  hold(AVATAR_KEY_JUMP, 0);
-  tick();
-  hold(AVATAR_KEY_UP, 1);  // up jumps as well
-  tick();
-  EXPECT_EQ(g_game.airborne, 1);
-  EXPECT_LT(g_game.avatar_y, y0);
-}
-
-TEST_F(AvatarTest, JumpAndUpInTheSameTickGiveOneJump) {
-  floor_at(FLOOR_Y);
-  stand(300);
-  hold(AVATAR_KEY_JUMP, 1);
-  hold(AVATAR_KEY_UP, 1);
-  tick();
-  EXPECT_EQ(g_game.fall_speed, -156);
-  EXPECT_EQ(g_game.air_ticks, 99999 + 1);
-}
-
 TEST_F(AvatarTest, SixteenPixelStepIsClimbedSeventeenStops) {
   for (int h : {16, 17}) {
     SCOPED_TRACE(h);
@@ -103,34 +62,6 @@ TEST_F(AvatarTest, SixteenPixelStepIsClimbedSeventeenStops) {
       EXPECT_GE(g_game.avatar_y, FLOOR_Y - 78);
       EXPECT_LE(g_game.avatar_y, FLOOR_Y - 77);
     }
-  }
-}
-
-TEST_F(AvatarTest, WalkingOffALedgeLeavesTwoTicksToJump) {
-  for (int delay = 0; delay < 4; delay++) {
-    SCOPED_TRACE(delay);
-    fill_rect(room, 0, 0, 800, 600, 0);
-    floor_at(FLOOR_Y, 0, 400);
-    g_game.key_held[AVATAR_KEY_JUMP] = g_game.key_held_prev[AVATAR_KEY_JUMP] = 0;
-    g_game.fall_speed = 0;
-    g_game.air_ticks = 0;
-    stand(300);
-    hold(AVATAR_KEY_RIGHT, 1);
-    int guard = 0;
-    while (g_game.airborne == 0 && guard++ < 200) tick();
-    ASSERT_EQ(g_game.airborne, 1);
-    EXPECT_EQ(g_game.air_ticks, 0);
-    ticks(delay);
-    hold(AVATAR_KEY_JUMP, 1);
-    tick();
-    hold(AVATAR_KEY_JUMP, 0);
-    if (delay < 2) {
-      EXPECT_EQ(g_game.fall_speed, -156);
-    } else {
-      EXPECT_GE(g_game.fall_speed, 0) << "a late press is refused";
-    }
-    hold(AVATAR_KEY_RIGHT, 0);
-    ticks(2);
   }
 }
 
@@ -174,110 +105,6 @@ TEST_F(AvatarTest, RoomBottomIsAFloorAndTopAndSidesAreOpen) {
   EXPECT_EQ(avatar_fits(-50, 300), 1);
   EXPECT_EQ(avatar_fits(790, 300), 1) << "beyond the right edge";
   EXPECT_EQ(avatar_fits(788, 300), 0);
-}
-
-TEST_F(AvatarTest, LeftAndRightTogetherCancel) {
-  floor_at(FLOOR_Y);
-  stand(300);
-  hold(AVATAR_KEY_LEFT, 1);
-  hold(AVATAR_KEY_RIGHT, 1);
-  ticks(30);
-  EXPECT_EQ(g_game.avatar_x, 300);
-}
-
-TEST_F(AvatarTest, WalkingStepPerRoom) {
-  floor_at(FLOOR_Y);
-  struct Case {
-    int room, x, after_one, after_ten, after_release;
-  };
-  // One tick of a fresh press moves one step, a held key two, a release
-  // coasts one more step.
-  for (Case c : {Case{1, 100, 101, 119, 120}, Case{39, 100, 102, 138, 140},
-                 Case{38, 100, 101, 119, 120}, Case{38, 600, 602, 638, 640}}) {
-    SCOPED_TRACE(c.room * 1000 + c.x);
-    g_game.room_number = c.room;
-    stand(c.x);
-    hold(AVATAR_KEY_RIGHT, 1);
-    tick();
-    EXPECT_EQ(g_game.avatar_x, c.after_one);
-    ticks(9);
-    EXPECT_EQ(g_game.avatar_x, c.after_ten);
-    hold(AVATAR_KEY_RIGHT, 0);
-    tick();
-    EXPECT_EQ(g_game.avatar_x, c.after_release);
-    tick();
-    EXPECT_EQ(g_game.avatar_x, c.after_release);
-  }
-
-  // Room 38 switches to the double step as soon as x reaches 500.
-  g_game.room_number = 38;
-  stand(490);
-  hold(AVATAR_KEY_RIGHT, 1);
-  tick();
-  int prev = g_game.avatar_x;
-  for (int i = 0; i < 12; i++) {
-    tick();
-    EXPECT_EQ(g_game.avatar_x - prev, prev >= 500 ? 4 : 2) << "from x " << prev;
-    prev = g_game.avatar_x;
-  }
-}
-
-TEST_F(AvatarTest, FlyModeIgnoresTheRoom) {
-  fill_rect(room, 0, 0, 800, 600, 1);
-  install_room(room);
-  g_game.fly_mode = 1;
-  g_game.avatar_x = 300;
-  g_game.avatar_y = 300;
-  g_game.fall_speed = -37;  // rising: the feet touching solid keeps it airborne
-  g_game.air_ticks = 5;
-  g_game.airborne = 1;
-  hold(AVATAR_KEY_UP, 1);
-  hold(AVATAR_KEY_RIGHT, 1);
-  ticks(10);
-  EXPECT_EQ(g_game.avatar_y, 300 - 2 - 9 * 4);
-  EXPECT_EQ(g_game.avatar_x, 300 + 1 + 9 * 2);
-  hold(AVATAR_KEY_UP, 0);
-  hold(AVATAR_KEY_DOWN, 1);
-  ticks(200);
-  EXPECT_GT(g_game.avatar_y, 600) << "passes through the room bottom";
-  EXPECT_EQ(g_game.fall_speed, -37);
-  EXPECT_EQ(g_game.air_ticks, 5);
-  EXPECT_EQ(g_game.airborne, 1);
-}
-
-TEST_F(AvatarTest, HeadBumpStopsTheRise) {
-  floor_at(FLOOR_Y);
-  fill_rect(room, 0, 0, 800, 340, 1);  // ceiling 82 px above the standing head
-  install_room(room);
-  stand(300);
-  const int y0 = g_game.avatar_y;
-  hold(AVATAR_KEY_JUMP, 1);
-  int min_y = y0;
-  for (int i = 0; i < 100; i++) {
-    tick();
-    if (g_game.avatar_y < min_y) min_y = g_game.avatar_y;
-  }
-  EXPECT_GE(min_y, 340);
-  EXPECT_LE(min_y, 345);
-  EXPECT_EQ(g_game.airborne, 0);
-  EXPECT_NEAR(g_game.avatar_y, y0, 1);
-}
-
-TEST_F(AvatarTest, CaughtOnACornerSlidesOffSideways) {
-  // Feet narrower than the body: a ledge under the body's left edge catches
-  // the body while the feet hang free.
-  make_avatar(10, 26, 34);
-  floor_at(FLOOR_Y);
-  fill_rect(room, 0, 400, 320, 410, 1);
-  install_room(room);
-  g_game.avatar_x = 300;
-  g_game.avatar_y = 300;
-  g_game.airborne = 1;
-  ticks(300);
-  EXPECT_EQ(g_game.airborne, 0);
-  EXPECT_GT(g_game.avatar_x, 300);
-  EXPECT_GE(g_game.avatar_y, FLOOR_Y - 78);
-  EXPECT_LE(g_game.avatar_y, FLOOR_Y - 77);
 }
 
 TEST_F(AvatarTest, SidewaysNudgeGivesUpAndLeavesTheAvatarInPlace) {

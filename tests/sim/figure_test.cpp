@@ -1,12 +1,9 @@
-// The avatar figure: pose slots over a walk cycle in both directions, the
-// sway after stopping, the joint interpolation with its mirroring, the
-// hazard test on the drawn blobs and the death cues.
+// The avatar figure: the walk pose over the first ticks off a ledge, and
+// which classes under the drawn blobs kill.
 #include "sim/figure.h"
 
 #include <utility>
-#include <vector>
 
-#include "audio/voice.h"
 #include "sim/avatar.h"
 #include "sim_fixture.h"
 
@@ -39,109 +36,8 @@ class FigureTest : public SimTest {
     *frames_out = -1;
     return {-1, -1};
   }
-  std::vector<int> joint(int i) { return {g_game.figure_joints[i][0], g_game.figure_joints[i][1]}; }
-
   Bitmap* work = nullptr;
 };
-
-TEST_F(FigureTest, WalkCycleStepsThroughTheSlotsAtEightAndFivePerSecond) {
-  g_game.key_held[AVATAR_KEY_RIGHT] = 1;
-  // From the initial sway (4 -> 5): same leg pair, 1/8 s.
-  struct Step {
-    int from, to, frames;
-  };
-  const Step expected[] = {{5, 2, 4}, {2, 3, 7}, {3, 0, 4}, {0, 1, 7},
-                           {1, 2, 4}, {2, 3, 7}, {3, 0, 4}, {0, 1, 7}};
-  for (const Step& e : expected) {
-    int frames;
-    auto p = next_pose(&frames);
-    EXPECT_EQ(p.first, e.from);
-    EXPECT_EQ(p.second, e.to);
-    EXPECT_EQ(frames, e.frames) << "into " << e.from << "->" << e.to;
-  }
-  EXPECT_EQ(g_game.walk_dir, 1);
-}
-
-TEST_F(FigureTest, WalkingLeftRunsTheCycleBackward) {
-  g_game.key_held[AVATAR_KEY_LEFT] = 1;
-  g_game.pose_from = 0;
-  g_game.pose_to = 1;
-  std::vector<int> targets;
-  for (int i = 0; i < 6; i++) {
-    int frames;
-    targets.push_back(next_pose(&frames).second);
-  }
-  EXPECT_EQ(targets, (std::vector<int>{0, 3, 2, 1, 0, 3}));
-  EXPECT_EQ(g_game.walk_dir, -1);
-}
-
-TEST_F(FigureTest, JointsInterpolateWithMirroredLegsAndTruncation) {
-  // Slot 0 (W1) to slot 1 (W2) a quarter of the way.
-  g_game.pose_from = 0;
-  g_game.pose_to = 1;
-  g_game.pose_phase = 0.25f;
-  g_game.key_held[AVATAR_KEY_RIGHT] = 1;
-  avatar_figure_step(0.0f);
-  EXPECT_EQ(joint(2), (std::vector<int>{9, 62}));     // foot lifting: 60 -> 68
-  EXPECT_EQ(joint(11), (std::vector<int>{-20, 35}));  // -20.5 truncates toward zero
-  EXPECT_EQ(joint(13), (std::vector<int>{-1, 16}));
-
-  // Slot 1 (W2) to slot 2 (W2 mirrored) half way: joints 0..6 meet at x 0,
-  // joints 7..13 are never mirrored.
-  g_game.pose_from = 1;
-  g_game.pose_to = 2;
-  g_game.pose_phase = 0.5f;
-  avatar_figure_step(0.0f);
-  EXPECT_EQ(joint(0), (std::vector<int>{0, 45}));
-  EXPECT_EQ(joint(2), (std::vector<int>{0, 68}));
-  EXPECT_EQ(joint(5), (std::vector<int>{0, 60}));
-  EXPECT_EQ(joint(6), (std::vector<int>{0, 35}));
-  EXPECT_EQ(joint(7), (std::vector<int>{16, 38}));
-  EXPECT_EQ(joint(8), (std::vector<int>{21, 32}));
-  EXPECT_EQ(joint(13), (std::vector<int>{2, 16}));
-
-  // Standing sway slot 7 (S1 mirrored) at phase 0.
-  g_game.key_held[AVATAR_KEY_RIGHT] = 0;
-  g_game.pose_from = 7;
-  g_game.pose_to = 6;
-  g_game.pose_phase = 0.0f;
-  avatar_figure_step(0.0f);
-  EXPECT_EQ(joint(0), (std::vector<int>{-4, 45}));
-  EXPECT_EQ(joint(3), (std::vector<int>{7, 45}));
-  EXPECT_EQ(joint(11), (std::vector<int>{-21, 32}));
-}
-
-TEST_F(FigureTest, StoppingLeadsIntoTheSwayOfTheSlotItWasHeadingFor) {
-  struct Case {
-    int to;
-    std::vector<int> targets;
-  };
-  for (const Case& c : {Case{1, {4, 5, 4, 5}}, Case{3, {6, 7, 6, 7}}}) {
-    SCOPED_TRACE(c.to);
-    g_game.pose_from = (c.to + 3) & 3;
-    g_game.pose_to = c.to;
-    g_game.pose_phase = 0.0f;
-    std::vector<int> targets, frames;
-    for (int i = 0; i < 4; i++) {
-      int f;
-      targets.push_back(next_pose(&f).second);
-      frames.push_back(f);
-    }
-    EXPECT_EQ(targets, c.targets);
-    // 1/5 s out of the walk, 1/5 s more out of the last walking slot, then
-    // half a second per sway.
-    EXPECT_EQ(frames, (std::vector<int>{7, 7, 16, 16}));
-  }
-}
-
-TEST_F(FigureTest, BothKeysHeldIsNotWalking) {
-  g_game.key_held[AVATAR_KEY_LEFT] = 1;
-  g_game.key_held[AVATAR_KEY_RIGHT] = 1;
-  int frames;
-  auto p = next_pose(&frames);
-  EXPECT_EQ(p, std::make_pair(5, 4));
-  EXPECT_EQ(frames, 16);
-}
 
 TEST_F(FigureTest, FirstTicksOffALedgeKeepStepping) {
   g_game.airborne = 1;
@@ -159,21 +55,6 @@ TEST_F(FigureTest, FirstTicksOffALedgeKeepStepping) {
   EXPECT_EQ(frames, 7);
 }
 
-TEST_F(FigureTest, FigureIsDrawnIntoTheWorkBitmapInsideTheAvatarBox) {
-  avatar_figure_step(DT);
-  EXPECT_EQ(g_game.draw_target, work);
-  int inside = 0, outside = 0;
-  for (int y = 0; y < 600; y++) {
-    for (int x = 0; x < 800; x++) {
-      if (!at(work, x, y)) continue;
-      (x >= 300 && x < 360 && y >= 300 && y < 380 ? inside : outside)++;
-    }
-  }
-  EXPECT_GT(inside, 40);
-  EXPECT_EQ(outside, 0);
-  EXPECT_EQ(g_game.respawn_timer, 0.0f);
-}
-
 TEST_F(FigureTest, OnlyDeadlyClassesUnderTheBlobsKill) {
   for (int fly = 0; fly < 2; fly++) {
     for (int cls = 0; cls <= 16; cls++) {
@@ -188,68 +69,6 @@ TEST_F(FigureTest, OnlyDeadlyClassesUnderTheBlobsKill) {
       EXPECT_EQ(g_game.ring_radius, dies ? 0.0f : 0.7f);
     }
   }
-}
-
-TEST_F(FigureTest, HazardTestUsesTheDrawnBlobsNotTheBox) {
-  // Deadly paint in the box's top-left corner, where no blob reaches.
-  fill_rect(work, 300, 300, 304, 304, 14);
-  avatar_figure_step(DT);
-  EXPECT_EQ(g_game.respawn_timer, 0.0f);
-  // The same paint under the head kills.
-  fill_rect(work, 0, 0, 800, 600, 0);
-  fill_rect(work, 320, 315, 340, 330, 14);
-  avatar_figure_step(DT);
-  EXPECT_EQ(g_game.respawn_timer, 1.5f);
-}
-
-TEST_F(FigureTest, PausedFrameKeepsThePoseButStillTestsHazards) {
-  g_game.key_held[AVATAR_KEY_RIGHT] = 1;
-  avatar_figure_step(DT);
-  avatar_figure_step(DT);
-  int before[14][2];
-  for (int i = 0; i < 14; i++) {
-    before[i][0] = g_game.figure_joints[i][0];
-    before[i][1] = g_game.figure_joints[i][1];
-  }
-  float phase = g_game.pose_phase;
-  fill_rect(work, 0, 0, 800, 600, 9);
-  avatar_figure_step(0.0f);
-  EXPECT_EQ(g_game.pose_phase, phase);
-  for (int i = 0; i < 14; i++) {
-    EXPECT_EQ(g_game.figure_joints[i][0], before[i][0]);
-    EXPECT_EQ(g_game.figure_joints[i][1], before[i][1]);
-  }
-  EXPECT_EQ(g_game.respawn_timer, 1.5f);
-}
-
-TEST_F(FigureTest, DeathSchedulesTwoFadingNoiseVoices) {
-  std::vector<int16_t> noise(2 * 60000, 100);
-  g_game.noise_sound = noise.data();
-  fill_rect(work, 0, 0, 800, 600, 2);
-
-  g_game.sound_enabled = 0;
-  avatar_figure_step(DT);
-  EXPECT_EQ(g_game.respawn_timer, 1.5f);
-  EXPECT_EQ(voice_table.count, 0) << "silent with sound off";
-
-  g_game.sound_enabled = 1;
-  avatar_figure_step(DT);
-  ASSERT_EQ(voice_table.count, 2);
-  const Voice& a = voice_table.voices[0];
-  const Voice& b = voice_table.voices[1];
-  EXPECT_EQ(a.data, noise.data());
-  EXPECT_EQ(a.data_persistent, 1);
-  EXPECT_EQ(a.channels, 2);
-  EXPECT_EQ(a.duration, 60000u);
-  EXPECT_EQ(a.start_time, b.start_time);
-  EXPECT_FLOAT_EQ(a.volume, 0.25f);
-  EXPECT_FLOAT_EQ(b.volume, 0.45f);
-  EXPECT_EQ(a.release_curve, 1);
-  EXPECT_EQ(b.release_curve, 4);
-  EXPECT_EQ(a.release_length, 60000u);
-  EXPECT_EQ(b.release_length, 60000u);
-  EXPECT_EQ(a.release_start, a.start_time) << "the fade starts at once";
-  g_game.noise_sound = nullptr;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #!/bin/sh
 # dist/vantrel.exe end to end under Wine on a virtual X display: the window
-# appears, two screenshots a second apart differ (the noise moves), Space
+# appears, the picture changes from frame to frame (the noise moves), Space
 # starts a game (so the first Esc only opens the menu), and the second Esc
 # ends the process with exit status 0. The sound must reach the (file-backed)
 # audio device too.
@@ -86,12 +86,37 @@ fail() {
   tail -n 20 "$run/stdout.txt"
   exit 1
 }
+# shot WINDOW FILE SECONDS: screenshots WINDOW into FILE until it is more than
+# one flat colour (the game has drawn into it); fails after SECONDS.
+shot() {
+  deadline=$(($(date +%s) + $3))
+  while :; do
+    kill -0 "$pid" 2>/dev/null || fail "${gone:-the game ended} while waiting for a picture in $2"
+    if import -window "$1" "$2" 2>/dev/null &&
+       [ "$(convert "$2" -format '%k' info:)" -gt 1 ]; then
+      return 0
+    fi
+    [ "$(date +%s)" -lt "$deadline" ] || fail "$2 stayed one flat colour for $3 s"
+    sleep 0.1
+  done
+}
+# next_frame FILE SECONDS: screenshots the screen into FILE until it differs
+# from what FILE held (a new frame was presented); fails after SECONDS.
+next_frame() {
+  cp "$1" "$1.before"
+  deadline=$(($(date +%s) + $2))
+  while :; do
+    shot root "$1" "$2"
+    changed=$(compare -metric AE "$1.before" "$1" null: 2>&1)
+    [ "${changed%% *}" != "0" ] && return 0
+    [ "$(date +%s)" -lt "$deadline" ] || fail "the screen did not change for $2 s: nothing moves"
+  done
+}
 
 if [ "$mode" = nodata ]; then
   box=$(timeout 30 xdotool search --sync --onlyvisible --name '^ERROR$' 2>/dev/null | head -n 1)
   [ -n "$box" ] || fail "no message box titled ERROR appeared within 30 s"
-  sleep 1
-  import -window "$box" "$run/box.png" || fail "screenshot of the box"
+  shot "$box" "$run/box.png" 10
   xdotool windowfocus --sync "$box" 2>/dev/null
   xdotool key Return
   for i in $(seq 1 100); do
@@ -119,23 +144,21 @@ if [ "$mode" = fullscreen ]; then
   esac
 fi
 
-sleep 2
-import -window root "$run/a.png" || fail "screenshot a"
-sleep 1
-import -window root "$run/b.png" || fail "screenshot b"
-for shot in a b; do
-  colours=$(convert "$run/$shot.png" -format '%k' info:)
-  [ "$colours" -gt 1 ] || fail "screenshot $shot is one flat colour"
-done
-changed=$(compare -metric AE "$run/a.png" "$run/b.png" null: 2>&1)
-[ "${changed%% *}" != "0" ] || fail "the two screenshots are identical: nothing moves"
+shot root "$run/a.png" 30
+cp "$run/a.png" "$run/b.png"
+next_frame "$run/b.png" 10
 
 xdotool windowfocus --sync "$wid" 2>/dev/null
+# The keys arrive in order, so Esc is handled after Space.
 xdotool key space
-sleep 1
 xdotool key Escape
-# Had Space not started a game, this Esc would have quit from the title.
-sleep 2
+# Had Space not started a game, this Esc would have quit from the title. The
+# game handles every waiting event before it draws, so once two more frames
+# have been presented the Esc has been seen and the game must still be there.
+gone="the first Esc ended the game: Space did not start one;"
+cp "$run/b.png" "$run/c.png"
+next_frame "$run/c.png" 10
+next_frame "$run/c.png" 10
 kill -0 "$pid" 2>/dev/null || fail "the first Esc ended the game: Space did not start one"
 if [ "$mode" = fallback ]; then
   # Closing the window the system's way ends the game as well.
@@ -157,5 +180,5 @@ wineserver -k 2>/dev/null
 # Silence is zero bytes in every sample format the driver may have chosen.
 sound_bytes=$(tr -d '\000' <"$run/sound.raw" 2>/dev/null | wc -c)
 [ "$sound_bytes" -gt 0 ] || fail "no sound reached the audio device"
-echo "ok ($mode): window after ${appeared} s ($geometry), $changed pixels changed in 1 s," \
+echo "ok ($mode): window after ${appeared} s ($geometry), the picture moves," \
   "Space started a game, Esc then $last_key exited with 0, $sound_bytes non-zero sound bytes played"

@@ -1,7 +1,6 @@
 // From sources to packed.dat: the shipped directory order with any subset of
-// entries, the music files joining when present, the sizes the game depends
-// on, key colours that the game's own PNG decoder reads back exactly, and the
-// generator's exit status and messages on broken sources.
+// entries, key colours that the game's own PNG decoder reads back exactly, and
+// the generator's exit status and messages on broken sources.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -49,33 +48,6 @@ struct PackTest : ::testing::Test {
     return status;
   }
 };
-
-TEST(AssetOrder, ShippedOrderRanksAndSizes) {
-  EXPECT_EQ(0, asset_entry_rank("avatar.png"));
-  EXPECT_EQ(5, asset_entry_rank("cr03.png"));
-  EXPECT_EQ(26, asset_entry_rank("merged.ogg"));
-  EXPECT_EQ(28, asset_entry_rank("r01.png"));
-  EXPECT_EQ(66, asset_entry_rank("r39.png"));
-  EXPECT_EQ(67, asset_entry_rank("qorvel_title_3.ogg"));
-  EXPECT_EQ(70, asset_entry_rank("title_2.png"));
-  EXPECT_EQ(-1, asset_entry_rank("r40.png"));
-  EXPECT_EQ(-1, asset_entry_rank("cr00.png"));
-  int w = 0, h = 0;
-  EXPECT_TRUE(asset_expected_size("avatar.png", &w, &h));
-  EXPECT_EQ(60, w);
-  EXPECT_EQ(80, h);
-  EXPECT_TRUE(asset_expected_size("r17.png", &w, &h));
-  EXPECT_EQ(800, w);
-  EXPECT_TRUE(asset_expected_size("cr03.png", &w, &h));
-  EXPECT_EQ(60, h);
-  EXPECT_FALSE(asset_expected_size("cr04.png", &w, &h));
-  std::vector<ArchiveFile> files(6);
-  const char* names[6] = {"title.png", "zz.png", "r02.png", "avatar.png", "merged.ogg", "r01.png"};
-  for (int i = 0; i < 6; i++) files[i].name = names[i];
-  asset_sort_entries(&files);
-  const char* sorted[6] = {"avatar.png", "merged.ogg", "r01.png", "r02.png", "title.png", "zz.png"};
-  for (int i = 0; i < 6; i++) EXPECT_EQ(sorted[i], files[i].name);
-}
 
 TEST_F(PackTest, ArchiveHoldsWhatExistsInShippedOrderAndDecodesToTheSameClasses) {
   write("src/title.img", "image title.png 800 600\nrect 100 100 600 50 1\n");
@@ -143,67 +115,6 @@ TEST_F(PackTest, BrokenSourcesAreAllReportedAndNothingIsWritten) {
   EXPECT_EQ(2, run_tool("--bogus x", &err));
   EXPECT_EQ(1, run_tool("--assets '" + dir + "/empty'", &err));
   EXPECT_NE(std::string::npos, err.find("no *.img sources")) << err;
-}
-
-TEST_F(PackTest, ShippedSourcesRenderWithTheirRolesAndSizes) {
-  // The real content: every image source renders, and the avatar keeps its
-  // feet on a half-resolution row of their own below the body.
-  AssetBuildOptions options;
-  options.assets_dir = ASSETS_SOURCE_DIR;
-  std::vector<AssetImage> images;
-  ASSERT_TRUE(asset_build(options, &images));
-  int sprites = 0;
-  for (const AssetImage& img : images) {
-    if (img.name.rfind("cr", 0) == 0) {
-      sprites++;
-      for (uint8_t p : img.pixels) EXPECT_TRUE(p != 13) << img.name << " holds harmless decoration";
-    }
-    if (img.name == "avatar.png") {
-      int body_last = -1, feet_first = 1000;
-      for (int y = 0; y < img.height; y++)
-        for (int x = 0; x < img.width; x++) {
-          int c = img.pixels[y * img.width + x];
-          if (c == 16) body_last = y;
-          if (c == 1 && y < feet_first) feet_first = y;
-        }
-      EXPECT_GT(feet_first, body_last);
-      EXPECT_GT(feet_first / 2, body_last / 2);
-    }
-  }
-  EXPECT_EQ(23, sprites);
-}
-
-TEST(AssetMotion, MapShowsStillMovingAndIncoherentNoise) {
-  // Three frames of binary noise: the left third still, the middle third
-  // moving right 1 px per frame, the right third fresh every frame.
-  const int W = 90, H = 30;
-  std::vector<uint32_t> f[3];
-  uint32_t seed = 12345;
-  auto next = [&seed]() {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) & 1 ? 0xFFFFFFu : 0u;
-  };
-  std::vector<uint32_t> base(W * 3 + W * H);
-  for (uint32_t& v : base) v = next();
-  for (int t = 0; t < 3; t++) {
-    f[t].resize(W * H);
-    for (int y = 0; y < H; y++)
-      for (int x = 0; x < W; x++) {
-        uint32_t v;
-        if (x < 30) v = base[y * W + x];
-        else if (x < 60) v = base[y * W + x - t + 3];
-        else v = next();
-        f[t][y * W + x] = v;
-      }
-  }
-  std::vector<const uint32_t*> frames = {f[0].data(), f[1].data(), f[2].data()};
-  std::vector<uint8_t> map = asset_motion_map(frames, W, H, 0, 0, W, H);
-  auto pixel = [&](int x, int y) { return &map[(y * W + x) * 4]; };
-  EXPECT_EQ(128, pixel(15, 15)[0]);  // still: grey
-  EXPECT_EQ(128, pixel(15, 15)[2]);
-  EXPECT_EQ(255, pixel(45, 15)[0]);  // moving right: hue 0, red
-  EXPECT_EQ(0, pixel(45, 15)[2]);
-  EXPECT_EQ(0, pixel(75, 15)[0] + pixel(75, 15)[1] + pixel(75, 15)[2]);  // incoherent: black
 }
 
 }  // namespace

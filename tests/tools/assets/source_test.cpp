@@ -1,6 +1,5 @@
-// The image source parser: what each statement paints, how comments, quotes
-// and grids are read, and that every malformed source is refused with its
-// own file and line.
+// The image source parser: every malformed source is refused with its own
+// file and line, and includes paint in place.
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -28,105 +27,6 @@ std::string refusal(const std::string& text) {
 }
 
 int at(const AssetImage& image, int x, int y) { return asset_class_at(&image, x, y); }
-
-int count(const AssetImage& image, int cls) {
-  int n = 0;
-  for (uint8_t p : image.pixels) n += p == cls;
-  return n;
-}
-
-TEST(AssetSource, ImageAndFillSetNameSizeAndBackground) {
-  AssetImage image = render("image r05.png 20 10\n");
-  EXPECT_EQ("r05.png", image.name);
-  EXPECT_EQ(20, image.width);
-  EXPECT_EQ(10, image.height);
-  EXPECT_EQ(200, count(image, 0));
-  image = render("image a.png 4 4\nfill 13\nrect 0 0 2 2 1\nfill 5\n");
-  EXPECT_EQ(16, count(image, 5));  // fill paints everything, over earlier shapes
-}
-
-TEST(AssetSource, StatementsPaintInOrderLaterOverEarlier) {
-  AssetImage image = render(
-      "image a.png 40 40\n"
-      "rect 0 0 40 40 1\n"
-      "circle 20 20 10 14\n"
-      "rect 18 0 4 40 2\n");
-  EXPECT_EQ(1, at(image, 0, 0));
-  EXPECT_EQ(14, at(image, 12, 20));
-  EXPECT_EQ(2, at(image, 20, 20));
-  EXPECT_EQ(2, at(image, 19, 39));
-}
-
-TEST(AssetSource, EveryShapeStatementPaintsItsClass) {
-  AssetImage image = render(
-      "image a.png 100 100\n"
-      "rect 0 0 10 10 2\n"
-      "frame 20 0 20 20 3 3\n"
-      "poly 4 50 0 60 0 60 10\n"
-      "path 4 5 70 2 90 2 90 20\n"
-      "circle 10 30 5 6\n"
-      "ellipse 40 30 8 3 7\n"
-      "line 0 50 30 50 4 8\n"
-      "sector 70 70 10 20 0 90 9\n"
-      "text 0 80 20 4 10 \"I\"\n"
-      "script 40 80 20 4 11 \"l\"\n");
-  EXPECT_EQ(2, at(image, 9, 9));
-  EXPECT_EQ(3, at(image, 21, 10));   // frame side
-  EXPECT_EQ(0, at(image, 30, 10));   // frame inside stays
-  EXPECT_EQ(4, at(image, 59, 1));
-  EXPECT_EQ(0, at(image, 51, 8));    // the other half of the square
-  EXPECT_EQ(5, at(image, 80, 2));
-  EXPECT_EQ(5, at(image, 90, 15));
-  EXPECT_EQ(6, at(image, 10, 30));
-  EXPECT_EQ(7, at(image, 46, 30));
-  EXPECT_EQ(0, at(image, 40, 34));
-  EXPECT_EQ(8, at(image, 15, 50));
-  EXPECT_EQ(9, at(image, 84, 76));   // lower right quadrant of the ring
-  EXPECT_EQ(0, at(image, 56, 76));   // lower left is outside 0..90 degrees
-  EXPECT_EQ(0, at(image, 70, 70));   // inside the inner radius
-  EXPECT_EQ(10, at(image, 4, 90));   // the I's stem
-  EXPECT_EQ(11, at(image, 42, 90));
-}
-
-TEST(AssetSource, GridCellsMapThroughTheLegend) {
-  AssetImage image = render(
-      "image a.png 12 8\n"
-      "fill 4\n"
-      "legend X 13\n"
-      "grid 2   # cells of 2 px\n"
-      ".#2a\n"
-      "X g\n"
-      "end   # done\n"
-      "grid 1 10 6\n"
-      "#\n"
-      "end\n");
-  EXPECT_EQ(0, at(image, 0, 0));
-  EXPECT_EQ(1, at(image, 3, 1));
-  EXPECT_EQ(2, at(image, 4, 0));
-  EXPECT_EQ(10, at(image, 7, 1));
-  EXPECT_EQ(13, at(image, 1, 3));
-  EXPECT_EQ(0, at(image, 2, 2));   // a space is background
-  EXPECT_EQ(16, at(image, 5, 3));
-  EXPECT_EQ(4, at(image, 6, 2));   // missing cells stay as they were
-  EXPECT_EQ(1, at(image, 10, 6));
-  EXPECT_EQ(4, at(image, 11, 6));
-}
-
-TEST(AssetSource, CommentsQuotesAndLineEndings) {
-  AssetImage image = render(
-      "# a comment line\r\n"
-      "   # an indented one\r\n"
-      "image a.png 20 20   # trailing comment\r\n"
-      "\r\n"
-      "rect 0 0 5 5 2  #still a comment\r\n");
-  EXPECT_EQ(20, image.width);
-  EXPECT_EQ(2, at(image, 4, 4));
-  // '#' inside a word belongs to the word.
-  EXPECT_NE(std::string::npos, refusal("image a.png 4 4\nrect 0 0 1 1 2#x\n").find("'2#x'"));
-  // '#' inside quotes is text, not a comment: the font has no '#' glyph.
-  std::string error = refusal("image a.png 200 40\ntext 0 0 30 6 2 \"A#B\"  # c\n");
-  EXPECT_NE(std::string::npos, error.find("no glyph for '#'")) << error;
-}
 
 TEST(AssetSource, MalformedSourcesNameFileAndLine) {
   struct Case {
@@ -217,13 +117,6 @@ TEST_F(SourceFiles, IncludePaintsInPlaceAndErrorsNameTheIncludedFile) {
   top = write("top4.img", "image a.png 4 4\ninclude image.inc\n");
   EXPECT_FALSE(asset_render_file(top, &image, &error));
   EXPECT_EQ(dir + "/image.inc:1: an included file cannot start another image", error);
-}
-
-TEST_F(SourceFiles, MissingFileIsRefused) {
-  AssetImage image;
-  std::string error;
-  EXPECT_FALSE(asset_render_file(dir + "/none.img", &image, &error));
-  EXPECT_NE(std::string::npos, error.find("cannot read")) << error;
 }
 
 }  // namespace
