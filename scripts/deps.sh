@@ -12,7 +12,9 @@ if [ "$1" = "--windows" ]; then
   packages="$packages g++-mingw-w64-x86-64 wine wine64 icoutils"
 fi
 if [ "$1" = "--web" ]; then
-  packages="$packages emscripten node-acorn chromium nodejs npm"
+  packages="$packages emscripten node-acorn chromium"
+  # Debian's npm conflicts with a node installed from elsewhere; any npm will do.
+  command -v npm >/dev/null 2>&1 || packages="$packages npm"
 fi
 missing=""
 for p in $packages; do
