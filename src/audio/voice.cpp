@@ -28,54 +28,40 @@ static void voice_remove(int index) {
   t.count -= 1;
 }
 
-void voice_schedule(const VoiceParams& params) {
-  const int16_t* data = params.data;
-  int data_frames = params.data_frames;
-  uint8_t data_persistent = params.data_persistent;
-  uint8_t channels = params.channels;
-  float source_start = params.source_start;
-  uint32_t start_time = params.start_time;
-  uint32_t duration = params.duration;
-  float rate = params.rate;
-  uint8_t attack_curve = params.attack_curve;
-  uint32_t attack_start = params.attack_start;
-  uint32_t attack_length = params.attack_length;
-  float volume = params.volume;
-  float pan = params.pan;
-  int key = params.key;
+void voice_schedule(const VoiceParams& p) {
   VoiceTable& t = voice_table;
-  if (duration == 0) return;
+  if (p.duration == 0) return;
   if (t.count >= VOICE_MAX) {
     printf("No free pseudo-oscillators!\n");
     return;
   }
   // Nothing valid lives in the lowest 64 KiB; such a pointer is a caller's bug.
-  if ((uintptr_t)data <= 65536) return;
+  if ((uintptr_t)p.data <= 65536) return;
   Voice& v = t.voices[t.count];
-  v.data = data;
-  v.data_frames = data_frames;
+  v.data = p.data;
+  v.data_frames = p.data_frames;
   v.owns_data = 0;
-  v.data_persistent = data_persistent;
-  v.channels = channels;
-  v.attack_curve = attack_curve;
+  v.data_persistent = p.data_persistent;
+  v.channels = p.channels;
+  v.attack_curve = p.attack_curve;
   v.release_curve = 0;
-  v.source_start = source_start;
-  v.start_time = start_time;
-  v.duration = duration;
-  v.attack_start = attack_start;
-  v.attack_length = attack_length;
+  v.source_start = p.source_start;
+  v.start_time = p.start_time;
+  v.duration = p.duration;
+  v.attack_start = p.attack_start;
+  v.attack_length = p.attack_length;
   v.release_start = 0xFFFFFFFFu;
   v.release_length = 0;
-  v.rate = rate;
-  v.volume = volume;
-  v.key = key;
+  v.rate = p.rate;
+  v.volume = p.volume;
+  v.key = p.key;
   // Only the far side is attenuated, linearly: no centre dip.
   v.left_gain = 1.0f;
   v.right_gain = 1.0f;
-  if (pan < 0.0f) v.right_gain = 1.0f + (pan < -1.0f ? -1.0f : pan);
-  if (pan > 0.0f) v.left_gain = 1.0f - (pan > 1.0f ? 1.0f : pan);
+  if (p.pan < 0.0f) v.right_gain = 1.0f + (p.pan < -1.0f ? -1.0f : p.pan);
+  if (p.pan > 0.0f) v.left_gain = 1.0f - (p.pan > 1.0f ? 1.0f : p.pan);
   t.count += 1;
-  if (start_time < mix_ring.ring_start_time + (uint32_t)mix_ring.mixed_frames) voice_mix_late(&v);
+  if (p.start_time < mix_ring.ring_start_time + (uint32_t)mix_ring.mixed_frames) voice_mix_late(&v);
 }
 
 void voice_mix_late(const Voice* voice) {

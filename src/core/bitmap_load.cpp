@@ -10,12 +10,19 @@
 #include "core/archive.h"
 #include "image/image.h"
 
-DecodedImage* image_load_rgba(const char* name) {
+// A data file decoded to `components` bytes per pixel; null when it is missing
+// or does not decode.
+static uint8_t* decode_data_file(const char* name, int components, int32_t* width_out,
+                                 int32_t* height_out) {
   int size = 0;
   const uint8_t* data = load_data(name, &size);
   if (!data) return 0;
+  return image_load_from_memory(data, size, width_out, height_out, 0, components);
+}
+
+DecodedImage* image_load_rgba(const char* name) {
   int32_t width = 0, height = 0;
-  uint8_t* pixels = image_load_from_memory(data, size, &width, &height, 0, 4);
+  uint8_t* pixels = decode_data_file(name, 4, &width, &height);
   if (!pixels) return 0;
   DecodedImage* image = (DecodedImage*)malloc(sizeof(DecodedImage));
   if (!image) {
@@ -150,13 +157,10 @@ Bitmap* bitmap_from_rgba(const DecodedImage* image) {
 }
 
 Bitmap* bitmap_load(const char* name) {
-  int size = 0;
-  const uint8_t* data = load_data(name, &size);
-  if (!data) return 0;
   // Alpha plays no part in a class, so the pixels are decoded as R, G, B
   // only: a quarter less to hold while they turn into classes in place.
   int32_t width = 0, height = 0;
-  uint8_t* pixels = image_load_from_memory(data, size, &width, &height, 0, 3);
+  uint8_t* pixels = decode_data_file(name, 3, &width, &height);
   if (!pixels) return 0;
   classify<3>(pixels, (size_t)width * (size_t)height, pixels);
   return bitmap_adopt(pixels, width, height);
