@@ -120,31 +120,6 @@ long e2e_locate(const Pcm& capture, const std::vector<int16_t>& background, cons
   return best_lag;
 }
 
-long e2e_longest_quiet_run(const Pcm& capture, long from, long to, int level, long* start_out) {
-  long best = 0, run = 0;
-  *start_out = -1;
-  for (long t = from; t < to; t++) {
-    if (abs(capture.samples[2 * t]) <= level && abs(capture.samples[2 * t + 1]) <= level) {
-      if (++run > best) {
-        best = run;
-        *start_out = t - run + 1;
-      }
-    } else {
-      run = 0;
-    }
-  }
-  return best;
-}
-
-long e2e_clipped_frames(const Pcm& capture, long from, long to) {
-  long n = 0;
-  for (long t = from; t < to; t++) {
-    int l = capture.samples[2 * t], r = capture.samples[2 * t + 1];
-    if (l >= 32767 || l <= -32768 || r >= 32767 || r <= -32768) n++;
-  }
-  return n;
-}
-
 std::vector<Segment> e2e_parse_table(const std::vector<uint8_t>& text) {
   std::vector<Segment> rows;
   std::string s(text.begin(), text.end());

