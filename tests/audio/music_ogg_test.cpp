@@ -2,7 +2,6 @@
 // decoded by the game's own decoder: missing or broken pieces fall back
 // quietly, and decoding never runs past the music buffer.
 #include <gtest/gtest.h>
-#include <math.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -16,30 +15,22 @@
 #include "audio/output_internal.h"
 #include "audio/voice.h"
 #include "audio_test_util.h"
-#include "ogg_encode.h"
+#include "reference_codec.h"
 #include "vorbis/vorbis.h"
 
 namespace {
 
-// A tone that changes pitch every half second, different on each side, so
-// that a segment taken from the wrong place would not match.
-std::vector<int16_t> make_tones(int frames, int channels) {
-  std::vector<int16_t> pcm((size_t)frames * (size_t)channels);
-  for (int i = 0; i < frames; ++i) {
-    double t = i / 44100.0;
-    double f = 220.0 * (1 + (i / 22050) % 5);
-    for (int c = 0; c < channels; ++c)
-      pcm[(size_t)i * (size_t)channels + (size_t)c] = (int16_t)(9000.0 * sin(2 * M_PI * f * (c + 1) * t));
-  }
-  return pcm;
+std::vector<uint8_t> encode(int frames, int channels) {
+  return reference_encode(make_test_signal(SignalKind::Tones, channels, 44100, frames, 1), channels,
+                          44100, 0.3f);
 }
 
 const std::vector<uint8_t>& stream_4s() {
-  static const std::vector<uint8_t> s = ogg_encode(make_tones(4 * 44100, 2), 2);
+  static const std::vector<uint8_t> s = encode(4 * 44100, 2);
   return s;
 }
 const std::vector<uint8_t>& title_mono() {
-  static const std::vector<uint8_t> s = ogg_encode(make_tones(22050, 1), 1);
+  static const std::vector<uint8_t> s = encode(22050, 1);
   return s;
 }
 

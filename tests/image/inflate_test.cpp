@@ -136,63 +136,75 @@ TEST(InflateOracle, EveryLevelAndStrategyMatchesTheInput) {
   }
 }
 
-TEST(InflateStreams, StoredBlocksIncludingEmptyOnes) {
+// A final block of fixed codes: literals and lengths as symbols, each length
+// followed by a 5-bit distance code (its extra bits must be zero-width here).
+std::vector<uint8_t> fixed_block(std::initializer_list<int> items) {
   BitWriter w;
-  w.bits(0, 1);  // not final
-  w.bits(0, 2);  // stored
-  w.align();
-  const uint8_t first[] = {3, 0, 0xfc, 0xff, 'a', 'b', 'c'};
-  w.bytes.insert(w.bytes.end(), first, first + sizeof first);
-  w.bits(0, 1);
-  w.bits(0, 2);
-  w.align();
-  const uint8_t empty[] = {0, 0, 0xff, 0xff};
-  w.bytes.insert(w.bytes.end(), empty, empty + 4);
   w.bits(1, 1);
-  w.bits(0, 2);
-  w.align();
-  const uint8_t last[] = {2, 0, 0xfd, 0xff, 'd', 'e'};
-  w.bytes.insert(w.bytes.end(), last, last + sizeof last);
-  Result r;
-  inflate(w.finish(), &r);  // no Adler-32 trailer at all
-  ASSERT_NE(r.data, nullptr) << r.reason;
-  ASSERT_EQ(r.len, 5);
-  EXPECT_EQ(0, memcmp(r.data, "abcde", 5));
+  w.bits(1, 2);
+  bool distance_next = false;
+  for (int x : items) {
+    if (distance_next) w.code((uint32_t)x, 5);
+    else w.fixed_symbol(x);
+    distance_next = !distance_next && x > 256;
+  }
+  w.fixed_symbol(256);
+  return w.finish();
 }
 
-TEST(InflateStreams, DistanceOneRepeatsAndDistanceLimit) {
-  BitWriter w;
-  w.bits(1, 1);
-  w.bits(1, 2);        // fixed codes
-  w.fixed_symbol('x');
-  w.fixed_symbol(285);  // length 258
-  w.code(0, 5);         // distance code 0: distance 1
-  w.fixed_symbol(256);
+// A stored block: header bits, then LEN, NLEN and the data as given.
+void stored(BitWriter* w, int final, std::initializer_list<uint8_t> bytes) {
+  w->bits((uint32_t)final, 1);
+  w->bits(0, 2);
+  w->align();
+  w->bytes.insert(w->bytes.end(), bytes);
+}
+
+TEST(InflateStreams, StoredBlocksDistancesAndHeaders) {
+  BitWriter w;  // three stored blocks, one empty, and no Adler-32 trailer at all
+  stored(&w, 0, {3, 0, 0xfc, 0xff, 'a', 'b', 'c'});
+  stored(&w, 0, {0, 0, 0xff, 0xff});
+  stored(&w, 1, {2, 0, 0xfd, 0xff, 'd', 'e'});
   Result r;
   inflate(w.finish(), &r);
   ASSERT_NE(r.data, nullptr) << r.reason;
-  ASSERT_EQ(r.len, 259);
-  for (int i = 0; i < 259; ++i) ASSERT_EQ(r.data[i], 'x');
+  ASSERT_EQ(std::string((char*)r.data, (size_t)r.len), "abcde");
 
-  // Distance equal to the bytes produced is fine; one more is "bad dist".
-  for (int extra = 0; extra < 2; ++extra) {
-    BitWriter d;
-    d.bits(1, 1);
-    d.bits(1, 2);
-    d.fixed_symbol('a');
-    d.fixed_symbol('b');
-    d.fixed_symbol(257);       // length 3
-    d.code(1 + extra, 5);      // distance 2 or 3
-    d.fixed_symbol(256);
-    EXPECT_EQ(failure(d.finish()), extra ? "bad dist" : "(decoded)");
-  }
-}
+  Result x;  // distance 1 repeats the last byte: 'x' then 258 more
+  inflate(fixed_block({'x', 285, 0}), &x);
+  ASSERT_NE(x.data, nullptr) << x.reason;
+  EXPECT_EQ(std::string((char*)x.data, (size_t)x.len), std::string(259, 'x'));
 
-TEST(InflateStreams, HeaderChecksInOrder) {
-  EXPECT_EQ(failure({0x78, 0x02}), "bad zlib header");
-  EXPECT_EQ(failure({0x78, 0xbb}), "no preset dict");  // 0x78bb % 31 == 0, FDICT set
-  EXPECT_EQ(failure({0x79, 0x01 + 31 - (0x7901 % 31)}), "bad compression");
-  EXPECT_EQ(failure({}), "bad compression");  // two zero bytes pass the mod-31 test
+  BitWriter reserved;
+  reserved.bits(1, 1);
+  reserved.bits(3, 2);
+  Result t;
+  inflate(reserved.finish(), &t);
+  EXPECT_EQ(t.data, nullptr);  // reserved block type: fails, no reason of its own
+
+  BitWriter bad_nlen, too_long;
+  stored(&bad_nlen, 1, {3, 0, 0xfc, 0xfe, 'a', 'b', 'c'});
+  stored(&too_long, 1, {10, 0, 0xf5, 0xff, 'a', 'b'});
+  const struct {
+    std::vector<uint8_t> stream;
+    const char* reason;
+  } cases[] = {
+      {fixed_block({'a', 'b', 257, 1}), "(decoded)"},  // distance 2 = bytes so far
+      {fixed_block({'a', 'b', 257, 2}), "bad dist"},   // distance 3: one too far
+      // Regression: length symbols 286-287 and distance codes 30-31 used to
+      // map to zero bases instead of failing.
+      {fixed_block({'a', 286, 0}), "bad huffman code"},
+      {fixed_block({'a', 287, 0}), "bad huffman code"},
+      {fixed_block({'a', 257, 30}), "bad huffman code"},
+      {fixed_block({'a', 257, 31}), "bad huffman code"},
+      {bad_nlen.finish(), "zlib corrupt"},
+      {too_long.finish(), "read past buffer"},
+      {{0x78, 0x02}, "bad zlib header"},
+      {{0x78, 0xbb}, "no preset dict"},  // 0x78bb % 31 == 0, FDICT set
+      {{0x79, 0x01 + 31 - (0x7901 % 31)}, "bad compression"},
+      {{}, "bad compression"},  // two zero bytes pass the mod-31 test
+  };
+  for (const auto& c : cases) EXPECT_EQ(failure(c.stream), c.reason) << &c - cases;
 }
 
 // Writes a dynamic block header whose code-length code gives length 2 to the
@@ -248,56 +260,6 @@ TEST(InflateStreams, HostileCodeLengths) {
     w.code(3, 2);
     EXPECT_EQ(failure(w.finish()), "bad huffman code");
   }
-}
-
-TEST(InflateStreams, SymbolsThatNeverOccurAreRefused) {
-  // Regression: length symbols 286-287 and distance codes 30-31 used to map
-  // to zero bases instead of failing.
-  for (int sym : {286, 287}) {
-    BitWriter w;
-    w.bits(1, 1);
-    w.bits(1, 2);
-    w.fixed_symbol('a');
-    w.fixed_symbol(sym);
-    w.code(0, 5);
-    w.fixed_symbol(256);
-    EXPECT_EQ(failure(w.finish()), "bad huffman code") << sym;
-  }
-  for (int dist : {30, 31}) {
-    BitWriter w;
-    w.bits(1, 1);
-    w.bits(1, 2);
-    w.fixed_symbol('a');
-    w.fixed_symbol(257);
-    w.code((uint32_t)dist, 5);
-    w.fixed_symbol(256);
-    EXPECT_EQ(failure(w.finish()), "bad huffman code") << dist;
-  }
-}
-
-TEST(InflateStreams, BlockTypeAndStoredLengthFaults) {
-  BitWriter t;
-  t.bits(1, 1);
-  t.bits(3, 2);
-  Result r;
-  inflate(t.finish(), &r);
-  EXPECT_EQ(r.data, nullptr);  // reserved type: fails, no reason of its own
-
-  BitWriter n;
-  n.bits(1, 1);
-  n.bits(0, 2);
-  n.align();
-  const uint8_t bad_nlen[] = {3, 0, 0xfc, 0xfe, 'a', 'b', 'c'};
-  n.bytes.insert(n.bytes.end(), bad_nlen, bad_nlen + sizeof bad_nlen);
-  EXPECT_EQ(failure(n.finish()), "zlib corrupt");
-
-  BitWriter s;
-  s.bits(1, 1);
-  s.bits(0, 2);
-  s.align();
-  const uint8_t too_long[] = {10, 0, 0xf5, 0xff, 'a', 'b'};
-  s.bytes.insert(s.bytes.end(), too_long, too_long + sizeof too_long);
-  EXPECT_EQ(failure(s.finish()), "read past buffer");
 }
 
 TEST(InflateStreams, CutStreamOfZeroLiteralsEnds) {
