@@ -41,79 +41,63 @@ std::vector<uint8_t> encoded_stream() {
   return reference_encode(signal, 2, 44100, 0.4f);
 }
 
-TEST(VorbisHeaders, BlockSizeBytes) {
-  std::vector<uint8_t> s = encoded_stream();
+SetupOptions setup(void (*change)(SetupOptions*)) {
+  SetupOptions o;
+  if (change) change(&o);
+  return o;
+}
+
+// A real stream with one byte replaced.
+std::vector<uint8_t> patched(const std::vector<uint8_t>& s, size_t at, uint8_t value) {
+  std::vector<uint8_t> p = s;
+  p[at] = value;
+  return p;
+}
+
+TEST(VorbisHeaders, EachFaultGetsItsErrorCode) {
+  const std::vector<uint8_t> s = encoded_stream();
   ASSERT_EQ(s[ID_BLOCK_SIZES], 0xB8) << "libvorbisenc at 44.1 kHz uses 256/2048";
-  EXPECT_EQ(open_error(s), VorbisOk);
-
-  SetupOptions o;
-  EXPECT_EQ(open_error(minimal_stream(o, 0x88)), VorbisOk);  // 256 and 256
-  EXPECT_EQ(open_error(minimal_stream(o, 0x66)), VorbisOk);  // 64 and 64
-  EXPECT_EQ(open_error(minimal_stream(o, 0xDD)), VorbisOk);  // 8192 and 8192
-  EXPECT_EQ(open_error(minimal_stream(o, 0x89)), VorbisBadFirstPage);  // long 256 < short 512
-  EXPECT_EQ(open_error(minimal_stream(o, 0x85)), VorbisBadFirstPage);  // short 32
-  EXPECT_EQ(open_error(minimal_stream(o, 0xE8)), VorbisBadFirstPage);  // long 16384
-
-  // Patched into a real stream the same way.
-  s[ID_BLOCK_SIZES] = 0x9A;
-  EXPECT_EQ(open_error(s), VorbisBadFirstPage);
-}
-
-TEST(VorbisHeaders, ChannelCounts) {
-  SetupOptions o;
-  EXPECT_EQ(open_error(minimal_stream(o, 0x88, 0)), VorbisBadFirstPage);
-  EXPECT_EQ(open_error(minimal_stream(o, 0x88, 17)), VorbisTooManyChannels);
-  o.channels = 16;
-  EXPECT_EQ(open_error(minimal_stream(o)), VorbisOk);
-
-  std::vector<uint8_t> s = encoded_stream();
-  s[ID_CHANNELS] = 17;
-  EXPECT_EQ(open_error(s), VorbisTooManyChannels);
-  s[ID_CHANNELS] = 0;
-  EXPECT_EQ(open_error(s), VorbisBadFirstPage);
-}
-
-TEST(VorbisHeaders, SetupRefusals) {
-  SetupOptions o;
-  o.floor_type = 0;
-  EXPECT_EQ(open_error(minimal_stream(o)), VorbisUnsupportedFloor);
-
-  o = SetupOptions();
-  o.residue_book_lookup = 0;  // residue vectors from a book that has none
-  EXPECT_EQ(open_error(minimal_stream(o)), VorbisBadSetup);
-
-  o = SetupOptions();
-  o.channels = 2;
-  o.couple_same_channel = 1;
-  EXPECT_EQ(open_error(minimal_stream(o)), VorbisBadSetup);
-
-  o = SetupOptions();
-  o.bad_codebook_sync = 1;
-  EXPECT_EQ(open_error(minimal_stream(o)), VorbisBadSetup);
-}
-
-TEST(VorbisHeaders, PageAndIdentificationFaults) {
-  std::vector<uint8_t> s = encoded_stream();
-  std::vector<uint8_t> bad = s;
-  bad[0] = 'X';
-  EXPECT_EQ(open_error(bad), VorbisNoCapturePattern);
-  bad = s;
-  bad[4] = 1;  // page structure version
-  EXPECT_EQ(open_error(bad), VorbisBadPageVersion);
-  bad = s;
-  bad[5] = 0;  // first page without its beginning-of-stream flag
-  EXPECT_EQ(open_error(bad), VorbisBadFirstPage);
-  bad = s;
-  bad[ID_PACKET + 1] = 'V';  // "Vorbis"
-  EXPECT_EQ(open_error(bad), VorbisBadFirstPage);
-  bad = s;
-  bad[ID_PACKET + 7] = 1;  // version 1
-  EXPECT_EQ(open_error(bad), VorbisBadFirstPage);
-
-  // Input ending inside the segment table, and inside the signature.
-  EXPECT_EQ(open_error(std::vector<uint8_t>(s.begin(), s.begin() + 27)), VorbisTruncatedHeader);
-  EXPECT_EQ(open_error(std::vector<uint8_t>(s.begin(), s.begin() + ID_PACKET + 4)),
-            VorbisTruncatedHeader);
+  const SetupOptions plain;
+  const struct {
+    std::vector<uint8_t> stream;
+    int error;
+    const char* what;
+  } cases[] = {
+      {s, VorbisOk, "the encoder's stream"},
+      {minimal_stream(plain, 0x88), VorbisOk, "256 and 256"},
+      {minimal_stream(plain, 0x66), VorbisOk, "64 and 64"},
+      {minimal_stream(plain, 0xDD), VorbisOk, "8192 and 8192"},
+      {minimal_stream(plain, 0x89), VorbisBadFirstPage, "long 256 < short 512"},
+      {minimal_stream(plain, 0x85), VorbisBadFirstPage, "short 32"},
+      {minimal_stream(plain, 0xE8), VorbisBadFirstPage, "long 16384"},
+      {patched(s, ID_BLOCK_SIZES, 0x9A), VorbisBadFirstPage, "block sizes patched"},
+      {minimal_stream(plain, 0x88, 0), VorbisBadFirstPage, "no channels"},
+      {minimal_stream(plain, 0x88, 17), VorbisTooManyChannels, "17 channels"},
+      {minimal_stream(setup([](SetupOptions* o) { o->channels = 16; })), VorbisOk, "16 channels"},
+      {patched(s, ID_CHANNELS, 17), VorbisTooManyChannels, "17 channels patched"},
+      {patched(s, ID_CHANNELS, 0), VorbisBadFirstPage, "0 channels patched"},
+      {minimal_stream(setup([](SetupOptions* o) { o->floor_type = 0; })), VorbisUnsupportedFloor,
+       "floor 0"},
+      {minimal_stream(setup([](SetupOptions* o) { o->residue_book_lookup = 0; })), VorbisBadSetup,
+       "residue vectors from a book that has none"},
+      {minimal_stream(setup([](SetupOptions* o) {
+         o->channels = 2;
+         o->couple_same_channel = 1;
+       })),
+       VorbisBadSetup, "a channel coupled with itself"},
+      {minimal_stream(setup([](SetupOptions* o) { o->bad_codebook_sync = 1; })), VorbisBadSetup,
+       "codebook sync"},
+      {patched(s, 0, 'X'), VorbisNoCapturePattern, "capture pattern"},
+      {patched(s, 4, 1), VorbisBadPageVersion, "page structure version"},
+      {patched(s, 5, 0), VorbisBadFirstPage, "no beginning-of-stream flag"},
+      {patched(s, ID_PACKET + 1, 'V'), VorbisBadFirstPage, "\"Vorbis\""},
+      {patched(s, ID_PACKET + 7, 1), VorbisBadFirstPage, "version 1"},
+      {std::vector<uint8_t>(s.begin(), s.begin() + 27), VorbisTruncatedHeader,
+       "ends inside the segment table"},
+      {std::vector<uint8_t>(s.begin(), s.begin() + ID_PACKET + 4), VorbisTruncatedHeader,
+       "ends inside the signature"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(open_error(c.stream), c.error) << c.what;
   EXPECT_EQ(vorbis_open_from_memory(nullptr, 10, nullptr, nullptr), nullptr);
 }
 
