@@ -86,13 +86,4 @@ TEST(SaveChecksum, ForgedRecordOutsidePlayIsNotASave) {
   }
 }
 
-class SaveStore : public ::testing::Test {
- protected:
-  void SetUp() override {
-    test_platform_reset();
-    memset(&g_game.save, 0, sizeof g_game.save);
-  }
-  std::vector<uint8_t> stored() { return test_stored("Software\\Orrinvale\\qorvel", "save"); }
-};
-
 }  // namespace
