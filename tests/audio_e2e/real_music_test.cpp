@@ -86,8 +86,6 @@ TEST_F(RealMusic, TitleScreenMinuteIsTheTitlePieceThenTheTitlePlaylistOnItsBeats
 
   long title_at = at(E2E_TITLE_HEAD_START);
   long title_found = e2e_locate(m.capture, {}, m.title, 0, 4096, E2E_TITLE_VOLUME, 0, 44100);
-  printf("title piece (%ld frames, %d channels): expected at capture frame %ld, found at %ld\n",
-         m.title.frames(), m.title.channels, title_at, title_found);
   EXPECT_EQ(title_at, title_found);
 
   long first_beat = at(E2E_TITLE_HEAD_START + m.title.frames() + E2E_TITLE_GAP);
@@ -109,10 +107,7 @@ TEST_F(RealMusic, TitleScreenMinuteIsTheTitlePieceThenTheTitlePlaylistOnItsBeats
     if (window < 512) break;
     long found = e2e_locate(m.capture, background, m.stream, v.first, window, 1.0f, v.at - 2000,
                             v.at + 2000);
-    const Scheduled& s = plan[k - 1];
-    printf("segment %zu (id %d): beat expected at capture frame %ld, found at %ld\n", k - 1,
-           s.segment.id, s.beat, found + s.segment.lead);
-    EXPECT_EQ(v.at, found) << "segment " << k - 1 << " (id " << s.segment.id << ")";
+    EXPECT_EQ(v.at, found) << "segment " << k - 1 << " (id " << plan[k - 1].segment.id << ")";
   }
 
   // And nothing else: the whole minute is that mix, so no segment was

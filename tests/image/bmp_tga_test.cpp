@@ -42,75 +42,42 @@ Bytes bmp_header(int header_size, int32_t w, int32_t h, int bpp, uint32_t compre
   return b;
 }
 
-TEST(BmpDecode, TwentyFourBitBottomUpWithRowPadding) {
-  // Width 3: 9 bytes per row, padded to 12. The first stored row is the bottom.
-  Bytes b = bmp_header(40, 3, 2, 24, 0, 0, 0);
-  b.raw({1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0});        // bottom row (B, G, R)
-  b.raw({10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}); // top row
-  Decoded d;
-  decode(b.v, 3, &d);
-  ASSERT_NE(d.pixels, nullptr) << image_failure_reason();
-  EXPECT_EQ(d.w, 3);
-  EXPECT_EQ(d.h, 2);
-  EXPECT_EQ(d.comp, 3);
-  const uint8_t want[] = {12, 11, 10, 15, 14, 13, 18, 17, 16, 3, 2, 1, 6, 5, 4, 9, 8, 7};
-  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
-}
+Bytes with(Bytes b, std::initializer_list<int> data) { return b.raw(data); }
 
-TEST(BmpDecode, ThirtyTwoBitWithAlphaMaskAndTopDown) {
-  Bytes b = bmp_header(108, 2, -2, 32, 3, 0, 0);
-  b.u32(0x00ff0000).u32(0x0000ff00).u32(0x000000ff).u32(0xff000000).u32(0);
-  for (int i = 0; i < 12; ++i) b.u32(0);
-  b.raw({1, 2, 3, 4, 5, 6, 7, 8});      // top row: B G R A
-  b.raw({9, 10, 11, 12, 13, 14, 15, 16});
-  Decoded d;
-  decode(b.v, 0, &d);
-  ASSERT_NE(d.pixels, nullptr) << image_failure_reason();
-  EXPECT_EQ(d.comp, 4);
-  const uint8_t want[] = {3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12, 15, 14, 13, 16};
-  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
-  // Without masks 32-bit means X8R8G8B8 and no alpha.
-  Bytes x = bmp_header(40, 1, 1, 32, 0, 0, 0);
-  x.raw({1, 2, 3, 99});
-  Decoded e;
-  decode(x.v, 0, &e);
-  ASSERT_NE(e.pixels, nullptr);
-  EXPECT_EQ(e.comp, 3);
-  const uint8_t want_x[] = {3, 2, 1};
-  EXPECT_EQ(0, memcmp(e.pixels, want_x, 3));
-}
-
-TEST(BmpDecode, PaletteImagesOfFourAndEightBits) {
-  // 8-bit, 2 entries, top-down (not flipped); index 7 has no entry: opaque black.
-  Bytes b = bmp_header(40, 3, -2, 8, 0, 0, 8);
-  b.raw({10, 20, 30, 0, 40, 50, 60, 0});
-  b.raw({0, 1, 7, 0});
-  b.raw({1, 1, 0, 0});
-  Decoded d;
-  decode(b.v, 4, &d);
-  ASSERT_NE(d.pixels, nullptr) << image_failure_reason();
-  const uint8_t want[] = {30, 20, 10, 255, 60, 50, 40, 255, 0, 0, 0, 255,
-                          60, 50, 40, 255, 60, 50, 40, 255, 30, 20, 10, 255};
-  EXPECT_EQ(0, memcmp(d.pixels, want, sizeof want));
-  // 4-bit, odd width 3, bottom-up, high nibble first.
-  Bytes f = bmp_header(40, 3, 2, 4, 0, 0, 8);
-  f.raw({10, 20, 30, 0, 40, 50, 60, 0});
-  f.raw({0x01, 0x00, 0, 0});  // bottom: 0 1 0
-  f.raw({0x11, 0x10, 0, 0});  // top: 1 1 1
-  Decoded g;
-  decode(f.v, 3, &g);
-  ASSERT_NE(g.pixels, nullptr) << image_failure_reason();
-  const uint8_t want4[] = {60, 50, 40, 60, 50, 40, 60, 50, 40, 30, 20, 10, 60, 50, 40, 30, 20, 10};
-  EXPECT_EQ(0, memcmp(g.pixels, want4, sizeof want4));
-  // Core header with 3-byte palette entries.
-  Bytes c = bmp_header(12, 1, 1, 8, 0, 0, 6);
-  c.raw({1, 2, 3, 4, 5, 6});
-  c.raw({1, 0, 0, 0});
-  Decoded e;
-  decode(c.v, 3, &e);
-  ASSERT_NE(e.pixels, nullptr) << image_failure_reason();
-  const uint8_t want_core[] = {6, 5, 4};
-  EXPECT_EQ(0, memcmp(e.pixels, want_core, 3));
+TEST(BmpDecode, LayoutsDecodeToTheirPixels) {
+  Bytes masks = bmp_header(108, 2, -2, 32, 3, 0, 0);
+  masks.u32(0x00ff0000).u32(0x0000ff00).u32(0x000000ff).u32(0xff000000).u32(0);
+  for (int i = 0; i < 12; ++i) masks.u32(0);
+  const struct {
+    const char* what;
+    Bytes file;
+    int req, comp;
+    std::vector<uint8_t> want;
+  } cases[] = {
+      // Width 3: 9 bytes per row, padded to 12; the first stored row is the bottom.
+      {"24-bit bottom-up", with(bmp_header(40, 3, 2, 24, 0, 0, 0),
+                                {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0, 10, 11, 12, 13, 14, 15, 16, 17, 18, 0, 0, 0}),
+       3, 3, {12, 11, 10, 15, 14, 13, 18, 17, 16, 3, 2, 1, 6, 5, 4, 9, 8, 7}},
+      {"32-bit with an alpha mask, top-down", with(masks, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}),
+       0, 4, {3, 2, 1, 4, 7, 6, 5, 8, 11, 10, 9, 12, 15, 14, 13, 16}},
+      // Without masks 32-bit means X8R8G8B8 and no alpha.
+      {"32-bit without masks", with(bmp_header(40, 1, 1, 32, 0, 0, 0), {1, 2, 3, 99}), 0, 3, {3, 2, 1}},
+      // Two entries, top-down; index 7 has no entry: opaque black.
+      {"8-bit palette", with(bmp_header(40, 3, -2, 8, 0, 0, 8), {10, 20, 30, 0, 40, 50, 60, 0, 0, 1, 7, 0, 1, 1, 0, 0}),
+       4, 4, {30, 20, 10, 255, 60, 50, 40, 255, 0, 0, 0, 255, 60, 50, 40, 255, 60, 50, 40, 255, 30, 20, 10, 255}},
+      // Odd width 3, bottom-up, high nibble first: bottom 0 1 0, top 1 1 1.
+      {"4-bit palette", with(bmp_header(40, 3, 2, 4, 0, 0, 8), {10, 20, 30, 0, 40, 50, 60, 0, 0x01, 0x00, 0, 0, 0x11, 0x10, 0, 0}),
+       3, 3, {60, 50, 40, 60, 50, 40, 60, 50, 40, 30, 20, 10, 60, 50, 40, 30, 20, 10}},
+      {"core header, 3-byte palette entries", with(bmp_header(12, 1, 1, 8, 0, 0, 6), {1, 2, 3, 4, 5, 6, 1, 0, 0, 0}),
+       3, 3, {6, 5, 4}},
+  };
+  for (const auto& c : cases) {
+    Decoded d;
+    decode(c.file.v, c.req, &d);
+    ASSERT_NE(d.pixels, nullptr) << c.what << ": " << image_failure_reason();
+    EXPECT_EQ(d.comp, c.comp) << c.what;
+    EXPECT_EQ(std::vector<uint8_t>(d.pixels, d.pixels + c.want.size()), c.want) << c.what;
+  }
 }
 
 TEST(BmpDecode, Refusals) {
