@@ -38,12 +38,19 @@ TEST_F(OutputTest, WritesThatCrossTheBufferEndWrapToTheStart) {
   EXPECT_EQ(device.writes[0].byte_offset, (kBufferFrames - 100) * 4);
   EXPECT_EQ(device_left(kBufferFrames - 1), (int16_t)(clock + 99));
   EXPECT_EQ(device_left(0), (int16_t)(clock + 100));
-  // W2 + latency exactly at the buffer end goes to position 0.
+  // W2 + latency exactly at the buffer end goes to position 0; a pass never
+  // writes more than it was asked for, though the device has room for more.
   device.writes.clear();
   set_cursors(kBufferFrames - kLatency - 300, kBufferFrames - kLatency);
   audio_write_ahead(4000);
   ASSERT_EQ(device.writes.size(), 1u);
   EXPECT_EQ(device.writes[0].byte_offset, 0);
+  EXPECT_EQ(device.writes[0].byte_count, 4000 * 4);
+  device.writes.clear();
+  set_cursors(4001 + kLatency, 0);  // room for exactly one frame more
+  audio_write_ahead(4000);
+  ASSERT_EQ(device.writes.size(), 1u);
+  EXPECT_EQ(device.writes[0].byte_count, 4000 * 4);
 }
 
 // Against a from-scratch sum: whatever the ring cached must equal the voices
@@ -115,6 +122,8 @@ TEST(OutputInit, FailedAllocationOrDeviceLeavesNothingOpen) {
     EXPECT_EQ(audio_update(4000), 0u);  // harmless on a closed output
   }
   reset_device();
+  EXPECT_EQ(audio_init(8000, 0.03f, 3), 0) << "a buffer below one frame";
+  EXPECT_EQ(device.sound_open, 0);
   device.sound_open_fails = 1;
   EXPECT_EQ(audio_init(8000, 0.03f, 264600), 0);
   EXPECT_EQ(mix_ring.ring_frames, 0);
