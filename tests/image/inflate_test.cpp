@@ -223,43 +223,39 @@ void dynamic_header(BitWriter* w, int hlit, int hdist, std::initializer_list<int
   }
 }
 
+// A dynamic block header, then (code, bits) pairs: Huffman codes of the
+// code-length code when bits > 0, plain extra bits when bits < 0.
+std::vector<uint8_t> dynamic_block(std::initializer_list<int> symbols,
+                                   std::initializer_list<std::pair<int, int>> fields) {
+  BitWriter w;
+  dynamic_header(&w, 257, 1, symbols);
+  for (auto [value, bits] : fields) {
+    if (bits > 0) w.code((uint32_t)value, bits);
+    else w.bits((uint32_t)value, -bits);
+  }
+  return w.finish();
+}
+
 TEST(InflateStreams, HostileCodeLengths) {
-  // Regression: a repeat code 16 with no previous length to repeat.
-  {
-    BitWriter w;
-    dynamic_header(&w, 257, 1, {1, 16});  // codes: 1 -> 00, 16 -> 01
-    w.code(1, 2);                         // 16 first
-    w.bits(0, 2);
-    EXPECT_EQ(failure(w.finish()), "bad codelengths");
-  }
-  // A zero run that passes HLIT + HDIST.
-  {
-    BitWriter w;
-    dynamic_header(&w, 257, 1, {1, 18});  // 1 -> 00, 18 -> 01
-    w.code(1, 2);
-    w.bits(127, 7);                       // 138 zeros
-    w.code(1, 2);
-    w.bits(127, 7);                       // 276
-    EXPECT_EQ(failure(w.finish()), "bad codelengths");
-  }
-  // Over-subscribed code-length code: five codes of length 2.
-  {
-    BitWriter w;
-    w.bits(1, 1);
-    w.bits(2, 2);
-    w.bits(0, 5);
-    w.bits(0, 5);
-    w.bits(15, 4);
-    for (int i = 0; i < 19; ++i) w.bits(i < 5 ? 2 : 0, 3);
-    EXPECT_EQ(failure(w.finish()), "bad codelengths");
-  }
-  // A code-length symbol the code-length code does not hold (incomplete code).
-  {
-    BitWriter w;
-    dynamic_header(&w, 257, 1, {1});       // only "00" exists
-    w.code(3, 2);
-    EXPECT_EQ(failure(w.finish()), "bad huffman code");
-  }
+  BitWriter over;  // over-subscribed code-length code: five codes of length 2
+  over.bits(1, 1);
+  over.bits(2, 2);
+  over.bits(0, 10);
+  over.bits(15, 4);
+  for (int i = 0; i < 19; ++i) over.bits(i < 5 ? 2 : 0, 3);
+  const struct {
+    std::vector<uint8_t> stream;
+    const char* reason;
+  } cases[] = {
+      // Regression: a repeat code 16 with no previous length to repeat.
+      {dynamic_block({1, 16}, {{1, 2}, {0, -2}}), "bad codelengths"},
+      // A zero run that passes HLIT + HDIST (138 zeros, then 138 more).
+      {dynamic_block({1, 18}, {{1, 2}, {127, -7}, {1, 2}, {127, -7}}), "bad codelengths"},
+      {over.finish(), "bad codelengths"},
+      // A code-length symbol the code-length code does not hold (incomplete code).
+      {dynamic_block({1}, {{3, 2}}), "bad huffman code"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(failure(c.stream), c.reason) << &c - cases;
 }
 
 TEST(InflateStreams, CutStreamOfZeroLiteralsEnds) {
