@@ -34,46 +34,43 @@ enum {
 const float E2E_LATENCY_SECONDS = 0.03f;
 const float E2E_TITLE_VOLUME = 0.75f;
 
-// Interleaved 16-bit frames at 44100 Hz.
+// Interleaved 16-bit frames at 44100 Hz; a mono source gives both sides its
+// one channel.
 struct Pcm {
   std::vector<int16_t> samples;
   int channels = 2;
   long frames() const { return (long)(samples.size() / (size_t)channels); }
-  // Left/right of frame i (a mono source gives both sides the one channel).
   int left(long i) const { return samples[(size_t)(i * channels)]; }
   int right(long i) const { return samples[(size_t)(i * channels + channels - 1)]; }
 };
 
 // A canonical 44-byte-header WAV of 16-bit stereo at 44100 Hz; 0 otherwise.
 int e2e_read_wav(const std::string& path, Pcm* out);
-// Raw little-endian 16-bit stereo (what SDL's disk driver writes here).
+// Raw little-endian 16-bit stereo (what SDL's disk driver writes).
 Pcm e2e_raw_stereo(const std::vector<uint8_t>& bytes);
-// Decodes a whole Ogg Vorbis stream with the game's own decoder.
+// A whole Ogg Vorbis stream through the game's own decoder.
 int e2e_decode_ogg(const std::vector<uint8_t>& ogg, Pcm* out);
 
-// One sounding voice: source frames [first, first + count) placed so that
-// source frame `first` plays at output frame `at`, times gain.
+// One sounding voice: source frames [first, first + count) times gain, with
+// source frame `first` at output frame `at`.
 struct Placement {
   const Pcm* source;
-  long first;
-  long count;
-  long at;
+  long first, count, at;
   float gain;
 };
 
 // The capture the game should produce: every placement summed in float, as
 // the mix ring does, then rounded and clipped to 16 bits. The game may
-// truncate instead of round (its SSE2 path), so compare with a tolerance of 1.
+// truncate instead (its SSE2 path), so compare with a tolerance of 1.
 std::vector<int16_t> e2e_mix(const std::vector<Placement>& voices, long frames);
 
 // First frame in [from, to) where |a - b| > tolerance on either side, or -1.
 long e2e_first_mismatch(const Pcm& a, const std::vector<int16_t>& expected_stereo, long from,
                         long to, int tolerance);
 
-// Where in `capture` the window source[first, first + count) (times gain)
-// plays, searching capture frames [low, high]: the lag whose summed absolute
-// difference, after `background` (the other voices, may be empty) is taken
-// out, is smallest. Returns -1 when the window does not fit anywhere.
+// The capture frame in [low, high] where source[first, first + count) times
+// gain plays: the lag of least summed absolute difference once `background`
+// (the other voices; may be empty) is taken out. -1 when it fits nowhere.
 long e2e_locate(const Pcm& capture, const std::vector<int16_t>& background, const Pcm& source,
                 long first, long count, float gain, long low, long high);
 
@@ -83,13 +80,12 @@ struct Segment {
 };
 std::vector<Segment> e2e_parse_table(const std::vector<uint8_t>& text);
 
-// The segments the title playlist schedules from the first beat on, with the
-// beat of each, until the beats pass `until` (ids missing from the table are
-// skipped without moving the grid, as the game does). Assumes the decoder
-// keeps ahead of the grid; a stall would show as a mismatch.
+// The segments the title playlist schedules from the first beat on, with each
+// one's beat (capture frames), until the beats pass `until`; ids missing from
+// the table are skipped without moving the grid, as the game does.
 struct Scheduled {
   Segment segment;
-  long beat;  // output frame of the beat (capture frames)
+  long beat;
 };
 std::vector<Scheduled> e2e_title_schedule(const std::vector<Segment>& table, long first_beat,
                                           long until);
