@@ -11,7 +11,7 @@
 namespace {
 
 class CreatureTest : public SimTest {
- protected:
+ public:
   void SetUp() override {
     SimTest::SetUp();
     work = make_bitmap(800, 600, 0);
@@ -37,30 +37,31 @@ class CreatureTest : public SimTest {
   Bitmap* work = nullptr;
 };
 
-TEST_F(CreatureTest, BackAndForthPathShuttlesAndRestsOnlyAtItsEnds) {
+// The points a creature travels to over n arrivals, checking each arrival
+// lands where it headed and rests only at the given points (-1: anywhere).
+std::vector<int> targets_over(CreatureTest* t, Creature* c, int n, std::initializer_list<int> rests) {
+  std::vector<int> targets;
+  for (int i = 0; i < n; i++) {
+    int reached = t->to_point(c);
+    EXPECT_GT(t->until_arrival(c, 0.05f), 0);
+    EXPECT_EQ(c->from_point, reached);
+    bool rests_here = false;
+    for (int r : rests) rests_here |= r == reached;
+    EXPECT_EQ(c->rest > 0.0f, rests_here) << "at point " << reached;
+    targets.push_back(t->to_point(c));
+  }
+  return targets;
+}
+
+TEST_F(CreatureTest, BackAndForthPathsRestOnlyAtTheirEnds) {
   // Creature 15: two points, rests 0.65..1.05 s at both ends.
   Creature* c = cr(15);
-  std::vector<int> legs;
-  for (int i = 0; i < 6; i++) {
-    ASSERT_GT(until_arrival(c, 0.05f), 0);
-    legs.push_back(c->leg);
-    EXPECT_GE(c->rest, 0.65f);
-    EXPECT_LE(c->rest, 1.05f);
-  }
-  EXPECT_EQ(legs, (std::vector<int>{2, 1, 2, 1, 2, 1}));
-
+  EXPECT_EQ(targets_over(this, c, 6, {0, 1}), (std::vector<int>{0, 1, 0, 1, 0, 1}));
+  EXPECT_GE(c->rest, 0.65f);
+  EXPECT_LE(c->rest, 1.05f);
   // Creature 1: ten points, out and back, resting only at points 0 and 9.
-  c = cr(1);
-  std::vector<int> targets;
-  for (int i = 0; i < 20; i++) {
-    int reached = to_point(c);
-    ASSERT_GT(until_arrival(c, 0.05f), 0);
-    EXPECT_EQ(c->from_point, reached);
-    EXPECT_EQ(c->rest > 0.0f, reached == 0 || reached == 9) << "at point " << reached;
-    targets.push_back(to_point(c));
-  }
-  EXPECT_EQ(targets, (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1,
-                                       2, 3}));
+  EXPECT_EQ(targets_over(this, cr(1), 20, {0, 9}),
+            (std::vector<int>{2, 3, 4, 5, 6, 7, 8, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0, 1, 2, 3}));
 }
 
 TEST_F(CreatureTest, DropsOfRoom19RestartFromTheirFirstPoint) {
