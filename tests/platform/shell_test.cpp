@@ -64,42 +64,33 @@ HeadlessMachine& fake_reset(void) {
   return *headless_machine();
 }
 
-struct Settings {
-  int fullscreen, sound, cheats, room;
-};
-
-Settings parse(const char* line) {
-  fake_reset();
-  g_game.cheats_enabled = 1;  // stale values must not survive the parse
-  g_game.start_room_25 = 7;
-  options_parse(line);
-  return {g_game.fullscreen, g_game.sound_enabled, g_game.cheats_enabled, g_game.start_room_25};
-}
-
+// Each line parsed from stale values: (fullscreen, sound, cheats, room).
 TEST(ShellOptions, DefaultsAndEveryListedCase) {
-  Settings none = parse("");
-  EXPECT_EQ(1, none.fullscreen);
-  EXPECT_EQ(1, none.sound);
-  EXPECT_EQ(0, none.cheats);
-  EXPECT_EQ(0, none.room);
-  EXPECT_EQ(1, parse("+full").fullscreen);
-  EXPECT_EQ(0, parse("-full").fullscreen);
-  // Both forms, either order: the "-" test runs later and wins.
-  EXPECT_EQ(0, parse("+full -full").fullscreen);
-  EXPECT_EQ(0, parse("-full +full").fullscreen);
-  EXPECT_EQ(0, parse("-sound").sound);
-  EXPECT_EQ(1, parse("+sound").sound);
-  EXPECT_EQ(0, parse("+sound-sound").sound);  // no blank between them
-  EXPECT_EQ(0, parse("-sound+sound").sound);
-  EXPECT_EQ(1, parse("+cheat").cheats);
-  EXPECT_EQ(25, parse("+25").room);
-  EXPECT_EQ(25, parse("level+250x").room);    // inside a longer word
-  EXPECT_EQ(0, parse("-fullscreen").fullscreen);
-  Settings all = parse("+cheat -full -sound +25");
-  EXPECT_EQ(0, all.fullscreen);
-  EXPECT_EQ(0, all.sound);
-  EXPECT_EQ(1, all.cheats);
-  EXPECT_EQ(25, all.room);
+  const struct { const char* line; int full, sound, cheats, room; } cases[] = {
+      {"", 1, 1, 0, 0},
+      {"+full", 1, 1, 0, 0},
+      {"-full", 0, 1, 0, 0},
+      {"+full -full", 0, 1, 0, 0},  // both forms, either order: the "-" test runs later and wins
+      {"-full +full", 0, 1, 0, 0},
+      {"-sound", 1, 0, 0, 0},
+      {"+sound-sound", 1, 0, 0, 0},  // no blank between them
+      {"-sound+sound", 1, 0, 0, 0},
+      {"+cheat", 1, 1, 1, 0},
+      {"+25", 1, 1, 0, 25},
+      {"level+250x", 1, 1, 0, 25},   // inside a longer word
+      {"-fullscreen", 0, 1, 0, 0},
+      {"+cheat -full -sound +25", 0, 0, 1, 25},
+  };
+  for (const auto& c : cases) {
+    fake_reset();
+    g_game.cheats_enabled = 1;
+    g_game.start_room_25 = 7;
+    options_parse(c.line);
+    EXPECT_EQ(c.full, g_game.fullscreen) << c.line;
+    EXPECT_EQ(c.sound, g_game.sound_enabled) << c.line;
+    EXPECT_EQ(c.cheats, g_game.cheats_enabled) << c.line;
+    EXPECT_EQ(c.room, g_game.start_room_25) << c.line;
+  }
 }
 
 TEST(ShellKeys, RoutingOfEachEventType) {

@@ -26,15 +26,8 @@ namespace {
 
 int passed, failed;
 
-#define CHECK(condition)                                              \
-  do {                                                                \
-    if (condition) {                                                  \
-      passed++;                                                       \
-    } else {                                                          \
-      failed++;                                                       \
-      printf("FAILED %s:%d: %s\n", __FILE__, __LINE__, #condition); \
-    }                                                                 \
-  } while (0)
+#define CHECK(condition) \
+  ((condition) ? (void)passed++ : (void)(failed++, printf("FAILED %s:%d: %s\n", __FILE__, __LINE__, #condition)))
 
 const char TEST_KEY[] = "Software\\VantrelChecks\\qorvel";
 const char TEST_VALUE[] = "save";
@@ -70,8 +63,7 @@ void check_store(void) {
   unsigned char written[24], read[24], older[24];
   delete_everywhere();
   memset(read, 0xAB, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0);  // nothing anywhere
-  CHECK(read[0] == 0xAB);                                           // and untouched
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0 && read[0] == 0xAB);  // nothing, untouched
 
   // A write lands in the current user's branch as 24 bytes of REG_BINARY.
   fill(written, 1);
@@ -83,8 +75,7 @@ void check_store(void) {
   RegCloseKey(key);
   CHECK(type == REG_BINARY && size == 24 && memcmp(read, written, 24) == 0);
   memset(read, 0, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-  CHECK(memcmp(read, written, 24) == 0);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, written, 24) == 0);
 
   // Older saves: HKEY_LOCAL_MACHINE's 32-bit view, its 64-bit view, and the
   // VirtualStore copy a 32-bit program without rights there was given.
@@ -103,13 +94,11 @@ void check_store(void) {
     fill(older, 10 + i);
     CHECK(put_value(places[i].root, places[i].path, places[i].view, older, 24));
     memset(read, 0, sizeof read);
-    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-    CHECK(memcmp(read, older, 24) == 0);
+    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, older, 24) == 0);
     // The next save goes to the user's branch and wins from then on.
     fill(written, 20 + i);
     CHECK(platform_store_write(TEST_KEY, TEST_VALUE, written, 24) == 1);
-    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-    CHECK(memcmp(read, written, 24) == 0);
+    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, written, 24) == 0);
   }
 
   // A finished game writes zeros; the older save must not come back.
@@ -119,19 +108,16 @@ void check_store(void) {
   unsigned char zeros[24] = {};
   CHECK(platform_store_write(TEST_KEY, TEST_VALUE, zeros, 24) == 1);
   memset(read, 0xAB, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-  CHECK(memcmp(read, zeros, 24) == 0);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, zeros, 24) == 0);
 
   // A user value of the wrong length is no save, and not a reason to fall
   // back either; one too long is refused whole.
   CHECK(put_value(HKEY_CURRENT_USER, TEST_KEY, 0, written, 3));
   memset(read, 0xAB, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0);
-  CHECK(read[0] == 0xAB);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0 && read[0] == 0xAB);
   unsigned char long_value[40] = {};
   CHECK(put_value(HKEY_CURRENT_USER, TEST_KEY, 0, long_value, 40));
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0);
-  CHECK(read[0] == 0xAB);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0 && read[0] == 0xAB);
   delete_everywhere();
 }
 
@@ -140,8 +126,7 @@ void check_wide_file_names(void) {
   const char utf8_name[] = "vantrel_\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80.txt";
   const wchar_t wide_name[] = L"vantrel_\u00FC\u20AC\U0001F600.txt";
   FILE* file = _wfopen(wide_name, L"wb");
-  CHECK(file != nullptr);
-  if (!file) return;
+  if (!file) return CHECK(file != nullptr);
   fputs("wide name", file);
   fclose(file);
   int length = -1;
@@ -180,10 +165,9 @@ int runs_until_stopped(void* argument) {
 
 void check_threads(void) {
   Semaphore* done = semaphore_create(1, 0);
-  CHECK(done != nullptr);
   int ran = 0, result = 0;
   Thread* thread = thread_start(returns_seven, &ran, &result, done);
-  CHECK(thread != nullptr);
+  CHECK(done != nullptr && thread != nullptr);
   semaphore_wait(done);
   CHECK(ran == 1 && result == 7);  // the result is stored before the release
   thread_join(thread);
@@ -197,11 +181,6 @@ void check_threads(void) {
   int after = turns.load();
   Sleep(20);
   CHECK(turns.load() == after);
-}
-
-void check_vector_probe(void) {
-  // Every x86-64 processor has SSE2; the probe must find it in a static build.
-  CHECK(ring_vector_supported() == 1);
 }
 
 // The path the game opens its own archive through: it must name this very
@@ -235,7 +214,7 @@ int main(int argc, char** argv) {
     check_wide_file_names();
     check_processor_count();
     check_threads();
-    check_vector_probe();
+    CHECK(ring_vector_supported() == 1);  // every x86-64 has SSE2; the probe must see it
     check_executable_path();
   }
   printf("%d passed, %d failed\n", passed, failed);
