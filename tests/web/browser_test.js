@@ -1,10 +1,10 @@
 // The page in Debian's chromium, driven by playwright-core: it loads without
 // a console error, a click starts the title on moving noise, holding Right
-// walks the avatar, the sound runs and is not silent, a room change is
-// continued after a reload, Esc twice ends at the page that offers to play
-// again, and a missing or truncated packed.dat shows the game's message.
-// With a small archive of two rooms, walking out of the last one ends the
-// game: the page says so and the save is erased.
+// walks the avatar, the sound runs and is suspended in a hidden tab, Esc twice
+// ends at the page that offers to play again, and a missing or truncated
+// packed.dat shows the game's message. On a small archive of two rooms: a
+// room change is continued after a reload, and walking out of the last room
+// ends the game, erases the save and closes the sound.
 // usage: node browser_test.js DIST_DIR WORK_DIR [SMALL_ARCHIVE]   (CHROMIUM = the browser)
 'use strict';
 const { chromium } = require('playwright-core');
@@ -26,18 +26,14 @@ function check(ok, what) {
 function serve(state) {
   const server = http.createServer((req, res) => {
     const name = decodeURIComponent(req.url.split('?')[0]).replace(/^\/$/, '/index.html');
-    if (name === '/packed.dat' && state.data !== undefined) {
-      if (state.data === null) { res.writeHead(404); res.end(); return; }
-      res.writeHead(200, { 'Content-Length': state.data.length });
-      res.end(state.data);
-      return;
-    }
-    fs.readFile(path.join(dist, path.normalize(name)), (err, bytes) => {
-      if (err) { res.writeHead(404); res.end(); return; }
+    const send = (err, bytes) => {
+      if (err || !bytes) { res.writeHead(404); res.end(); return; }
       res.writeHead(200, { 'Content-Type': TYPES[path.extname(name)] || 'application/octet-stream',
                            'Content-Length': bytes.length });
       res.end(bytes);
-    });
+    };
+    if (name === '/packed.dat' && state.data !== undefined) send(null, state.data);
+    else fs.readFile(path.join(dist, path.normalize(name)), send);
   });
   return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
@@ -84,18 +80,21 @@ async function main() {
   page.on('console', (m) => { if (m.type() === 'error') errors.push(m.text()); });
   page.on('pageerror', (e) => errors.push(e.message));
 
+  const offered = () => until(page, () => !document.getElementById('start').hidden, null, 20000);
+  const started = () => until(page, () => { const q = Module.vantrelQuery(); return q && Module.vantrelStats().firstFrameMs && q; }, null, 10000);
+  const playing = () => until(page, () => { const q = Module.vantrelQuery(); return q.gameState === 0 && q; }, null, 5000);
   await page.goto(url);
-  check(await until(page, () => !document.getElementById('start').hidden, null, 20000), 'the page offers to play');
+  check(await offered(), 'the page offers to play');
   await page.click('#play');
-  const title = await until(page, () => { const q = Module.vantrelQuery(); return q && Module.vantrelStats().firstFrameMs && q; }, null, 10000);
+  const title = await started();
   check(title && title.gameState === 1, 'a click starts the title screen');
   const noise = await noiseMoves(page);
   check(noise, `the title's noise moves (${JSON.stringify(noise)})`);
   await page.screenshot({ path: path.join(work, 'title.png') });
 
   await page.keyboard.press('Space');
-  const play = await until(page, () => { const q = Module.vantrelQuery(); return q.gameState === 0 && q.room === 1 && q; }, null, 5000);
-  check(play, 'a key starts a new game in room 1');
+  const play = await playing();
+  check(play && play.room === 1, 'a key starts a new game in room 1');
   if (play) {
     await page.keyboard.down('ArrowRight');
     const moved = await until(page, (x) => Module.vantrelQuery().x > x + 40 && Module.vantrelQuery(), play.x, 5000);
@@ -134,28 +133,27 @@ async function main() {
     await page.keyboard.up('ArrowRight');
     return got;
   };
-  const started = () => { const q = Module.vantrelQuery(); return q && Module.vantrelStats().firstFrameMs && q; };
   if (small) {
     state.data = fs.readFileSync(small);
     await page.goto(url + '?+cheat');
-    await until(page, () => !document.getElementById('start').hidden, null, 20000);
+    await offered();
     await page.keyboard.press('Enter');
     const menu = await until(page, () => { const q = Module.vantrelQuery(); return q && q.gameState >= 1 && q; }, null, 10000);
     await page.keyboard.press('ArrowDown');  // the menu's "new game", when a save was already there
     await page.keyboard.press('Space');
-    await until(page, () => Module.vantrelQuery().gameState === 0, null, 5000);
+    await playing();
     const room2 = await flyRight(() => Module.vantrelQuery().room === 2 && Module.vantrelQuery());
     check(room2, `the first room change (menu state ${menu && menu.gameState})`);
     const saved = await page.evaluate(() => localStorage.getItem('Orrinvale/qorvel/save'));
     check(/^[0-9a-f]{48}$/.test(saved || ''), `the save is 24 bytes in hex in localStorage (${saved})`);
 
     await page.reload();
-    await until(page, () => !document.getElementById('start').hidden, null, 20000);
+    await offered();
     await page.click('#play');
-    const offer = await until(page, started, null, 10000);
+    const offer = await started();
     check(offer && offer.gameState === 2, 'after a reload the menu offers "continue"');
     await page.keyboard.press('Space');
-    const resumed = await until(page, () => { const q = Module.vantrelQuery(); return q.gameState === 0 && q; }, null, 5000);
+    const resumed = await playing();
     check(resumed && resumed.room === 2, `continuing restores room 2 (room ${resumed && resumed.room})`);
 
     const finished = await flyRight(() => !document.getElementById('end').hidden &&
@@ -172,10 +170,7 @@ async function main() {
   for (const [what, data] of [['missing', null], ['truncated', packed.subarray(0, packed.length >> 1)]]) {
     state.data = data;
     await page.goto(url);
-    if (data) {
-      await until(page, () => !document.getElementById('start').hidden, null, 20000);
-      await page.click('#play');
-    }
+    if (data) await offered().then(() => page.click('#play'));
     const text = await until(page, () => !document.getElementById('message').hidden &&
                                          document.getElementById('message-text').textContent, null, 10000);
     check(text === "Couldn't find data file", `a ${what} packed.dat shows "${text}"`);
