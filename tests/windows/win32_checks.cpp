@@ -79,12 +79,7 @@ void check_store(void) {
 
   // Older saves: HKEY_LOCAL_MACHINE's 32-bit view, its 64-bit view, and the
   // VirtualStore copy a 32-bit program without rights there was given.
-  struct Older {
-    HKEY root;
-    const char* path;
-    REGSAM view;
-  };
-  const Older places[] = {
+  const struct { HKEY root; const char* path; REGSAM view; } places[] = {
       {HKEY_LOCAL_MACHINE, TEST_KEY, KEY_WOW64_32KEY},
       {HKEY_LOCAL_MACHINE, TEST_KEY, KEY_WOW64_64KEY},
       {HKEY_CURRENT_USER, "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\VantrelChecks\\qorvel", 0},
@@ -150,23 +145,10 @@ void check_processor_count(void) {
   }
 }
 
-int returns_seven(void* argument) {
-  *(int*)argument = 1;
-  return 7;
-}
-
-int runs_until_stopped(void* argument) {
-  while (!thread_stop_requested()) {
-    ((std::atomic<int>*)argument)->fetch_add(1);
-    Sleep(1);
-  }
-  return 0;
-}
-
 void check_threads(void) {
   Semaphore* done = semaphore_create(1, 0);
   int ran = 0, result = 0;
-  Thread* thread = thread_start(returns_seven, &ran, &result, done);
+  Thread* thread = thread_start([](void* a) { return *(int*)a = 1, 7; }, &ran, &result, done);
   CHECK(done != nullptr && thread != nullptr);
   semaphore_wait(done);
   CHECK(ran == 1 && result == 7);  // the result is stored before the release
@@ -174,7 +156,10 @@ void check_threads(void) {
   semaphore_free(done);
 
   std::atomic<int> turns{0};
-  thread = thread_start_simple(runs_until_stopped, &turns);
+  thread = thread_start_simple([](void* a) {
+    for (; !thread_stop_requested(); Sleep(1)) ((std::atomic<int>*)a)->fetch_add(1);
+    return 0;
+  }, &turns);
   CHECK(thread != nullptr);
   while (thread && turns.load() < 3) Sleep(1);
   thread_terminate(thread);  // returns only once the body has
@@ -196,8 +181,7 @@ void check_executable_path(void) {
   MultiByteToWideChar(CP_UTF8, 0, path, -1, given, MAX_PATH);
   CHECK(GetLongPathNameW(given, longer, MAX_PATH) > 0 && _wcsicmp(longer, own) == 0);
   FILE* narrow = fopen(path, "rb");
-  CHECK(narrow != nullptr);
-  if (narrow) fclose(narrow);
+  CHECK(narrow != nullptr && fclose(narrow) == 0);
   uint8_t* whole = read_whole_file(path, nullptr);
   CHECK(whole != nullptr && whole[0] == 'M' && whole[1] == 'Z');
   free(whole);
