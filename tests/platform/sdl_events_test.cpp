@@ -16,11 +16,7 @@ struct SdlEvents : ::testing::Test {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     ASSERT_EQ(1, sdl_init());
   }
-  void SetUp() override {
-    PlatformEvent e;
-    while (platform_poll_event(&e)) {
-    }
-  }
+  void SetUp() override { drain(); }
   std::vector<PlatformEvent> drain() {
     std::vector<PlatformEvent> events;
     PlatformEvent e;
