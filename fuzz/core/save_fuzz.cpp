@@ -24,23 +24,18 @@
 #include "platform/posix/store.h"
 #include "sim/avatar.h"
 
-struct SaveFuzzExit {
-  int code;
-};
+struct SaveFuzzExit {};
 
 namespace {
 
 char g_value_path[4096];
 
-void throw_exit(int exit_code) { throw SaveFuzzExit{exit_code}; }
-void no_message(const char*, const char*) {}
-
 void start_once(void) {
   static int started;
   if (started) return;
   started = 1;
-  headless_machine()->on_exit = throw_exit;  // the ends of the process are caught here
-  headless_machine()->on_message = no_message;
+  headless_machine()->on_exit = [](int) { throw SaveFuzzExit{}; };  // the ends of the process land here
+  headless_machine()->on_message = [](const char*, const char*) {};
   if (chdir(SAVE_FUZZ_DATA_DIR) != 0) abort();  // start-up opens "packed.dat" here
   char store[64];
   snprintf(store, sizeof store, "/tmp/save_fuzz_%d", (int)getpid());

@@ -12,7 +12,6 @@
 
 #include "common/test_files.h"
 #include "common/test_run.h"
-#include "platform/posix/store.h"
 
 namespace {
 
@@ -61,8 +60,7 @@ struct RouteRun : ::testing::Test {
 };
 
 TEST_F(RouteRun, WholeGameEndsAtTheRightEdgeOfRoom39WithTheSaveErased) {
-  int status = play(ROUTE, 200000);
-  ASSERT_EQ(0, status) << "3 is the frame limit: the route did not finish the game";
+  ASSERT_EQ(0, play(ROUTE, 200000)) << "3 is the frame limit: the route did not finish the game";
   std::vector<Row> rows = read_trace(dir + "/trace.csv");
   ASSERT_FALSE(rows.empty());
   expect_clean_run(rows);
@@ -75,11 +73,7 @@ TEST_F(RouteRun, WholeGameEndsAtTheRightEdgeOfRoom39WithTheSaveErased) {
   EXPECT_EQ(0, rows.front().frame);
   EXPECT_EQ(1, rows.front().room);
 
-  store_set_base_dir((dir + "/save").c_str());
-  char path[1024];
-  ASSERT_TRUE(store_value_path("Software\\Orrinvale\\qorvel", "save", path, sizeof path));
-  std::string bytes = test_read_file(path);
-  store_set_base_dir(nullptr);
+  std::string bytes = test_read_file(dir + "/save/Orrinvale/qorvel/save");
   ASSERT_EQ(24u, bytes.size()) << "the end of the game writes the zero record";
   EXPECT_EQ(std::string(24, '\0'), bytes);
 }
