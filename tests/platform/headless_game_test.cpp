@@ -36,7 +36,9 @@ struct GameRun : ::testing::Test {
   std::string folder(const std::string& name, bool with_archive = true) {
     std::string dir = root + "/" + name;
     EXPECT_EQ(0, mkdir(dir.c_str(), 0755));
-    if (with_archive) EXPECT_EQ(0, test_run("'" ARCHIVE_MAKER "' '" + dir + "/packed.dat'"));
+    if (with_archive) {
+      EXPECT_EQ(0, test_run("'" ARCHIVE_MAKER "' '" + dir + "/packed.dat'"));
+    }
     return dir;
   }
   int run(const std::string& dir, const std::string& args) {

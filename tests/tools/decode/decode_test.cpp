@@ -77,7 +77,9 @@ TEST(DecodeTool, RefusedInputWritesNothingAndSaysWhy) {
     std::string err;
     EXPECT_EQ(1, run(c.kind, c.bytes, "bad.out", &err));
     EXPECT_NE(std::string::npos, err.find(c.said)) << err;
-    if (c.said[strlen(c.said) - 1] == '\n') EXPECT_EQ(c.said, err);  // the one line, whole
+    if (c.said[strlen(c.said) - 1] == '\n') {
+      EXPECT_EQ(c.said, err);  // the one line, whole
+    }
     FILE* f = fopen("bad.out", "rb");
     EXPECT_EQ(f, nullptr);
     if (f) fclose(f);
