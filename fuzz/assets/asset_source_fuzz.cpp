@@ -7,61 +7,29 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <regex>
 #include <string>
 
 #include "assets/asset_source.h"
 
 namespace {
 
-// The folder holding copies of assets/images/*.inc, so that `include` in the
-// title sources resolves as it does in the real tree.
-const std::string SOURCE_NAME = std::string(ASSET_FUZZ_INCLUDE_DIR) + "/fuzz.img";
-
-const double MAX_PIXELS = 800.0 * 600.0;  // a room; larger ones only slow the search
-
-std::string first_word(const std::string& line, size_t* after) {
-  size_t i = line.find_first_not_of(" \t");
-  if (i == std::string::npos) return "";
-  size_t end = line.find_first_of(" \t", i);
-  if (end == std::string::npos) end = line.size();
-  *after = end;
-  return line.substr(i, end - i);
-}
+// Copies of the *.inc files beside this name, so that `include` in the title
+// sources resolves as it does in the real tree.
+const std::string SOURCE_NAME = std::string(FUZZ_INCLUDE_DIR) + "/fuzz.img";
+// "<file>:<line>: <message>" as printed: a message with a NUL ends there.
+const std::regex LOCATED("\\.(img|inc):[1-9][0-9]*: .");
 
 // Inputs the harness leaves out: an include climbing out of the folder (it
 // could name /dev/zero) and images beyond room size (every shape then costs
 // more without reaching new code).
 int worth_running(const std::string& text) {
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t nl = text.find('\n', start);
-    if (nl == std::string::npos) nl = text.size();
-    std::string line = text.substr(start, nl - start);
-    start = nl + 1;
-    size_t after = 0;
-    std::string word = first_word(line, &after);
-    if (word == "include" && line.find("..") != std::string::npos) return 0;
-    if (word == "image") {
-      char name[80];
-      double w = 0, h = 0;
-      if (sscanf(line.c_str() + after, "%79s %lf %lf", name, &w, &h) == 3 && w * h > MAX_PIXELS)
-        return 0;
-    }
+  if (text.find("include") != std::string::npos && text.find("..") != std::string::npos) return 0;
+  for (size_t at = text.find("image"); at != std::string::npos; at = text.find("image", at + 1)) {
+    double w = 0, h = 0;
+    if (sscanf(text.c_str() + at, "image %*s %lf %lf", &w, &h) == 2 && w * h > 800.0 * 600.0) return 0;
   }
   return 1;
-}
-
-// "<file>:<line>: <message>" with a line number of at least 1, as printed: a
-// message with a NUL in it ends there for the reader.
-int located(const std::string& error) {
-  const char* text = error.c_str();
-  const char* colon = strstr(text, ".img:");
-  if (!colon) colon = strstr(text, ".inc:");
-  if (!colon) return 0;
-  const char* p = colon + 5;
-  if (*p < '1' || *p > '9') return 0;
-  while (*p >= '0' && *p <= '9') p++;
-  return p[0] == ':' && p[1] == ' ' && p[2] != 0;
 }
 
 }  // namespace
@@ -74,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string error;
   AssetSourceInfo info;
   if (!asset_render_text(text, SOURCE_NAME, &image, &error, &info)) {
-    if (!located(error)) {
+    if (!std::regex_search(error.c_str(), LOCATED)) {
       fprintf(stderr, "error without file and line: %s\n", error.c_str());
       abort();
     }

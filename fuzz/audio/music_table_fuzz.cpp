@@ -1,8 +1,7 @@
-// The music track table ("merged_data.txt") on arbitrary text, then played: the
-// rows are scheduled on the beat grid over a synthetic stream and mixed into
-// the headless backend's sound device, so a row pointing outside the stream, a lead or advance that
-// wraps the clock, or a table of thousands of rows shows up as a bad read, an
-// overflow or a hang here rather than in the game.
+// The music track table ("merged_data.txt") on arbitrary text, then played on
+// the beat grid over a synthetic stream into the headless sound device: a row
+// outside the stream, a lead or advance that wraps the clock, or thousands of
+// rows show up as a bad read, an overflow or a hang here.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,16 +21,6 @@ enum {
   FRAME_SAMPLES = 735,    // one 60 Hz frame at 44100 Hz
   MAX_PLAYLIST = 64,
 };
-
-static void check_voices(void) {
-  for (int i = 0; i < voice_table.count; ++i) {
-    const Voice& v = voice_table.voices[i];
-    if (v.key != 1 || v.owns_data) continue;
-    // A music voice plays straight out of the stream buffer: it must lie inside.
-    int64_t first = (v.data - music.music_pcm) / 2;
-    if (first < 0 || first + (int64_t)v.duration > music.total_frames) abort();
-  }
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > 1 << 16) return 0;
@@ -75,7 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     headless_sound_consume(FRAME_SAMPLES);
     music_update();
-    check_voices();
+    // A music voice plays straight out of the stream buffer: it must lie inside.
+    for (int i = 0; i < voice_table.count; ++i) {
+      const Voice& v = voice_table.voices[i];
+      int64_t first = (v.data - music.music_pcm) / 2;
+      if (v.key == 1 && !v.owns_data && (first < 0 || first + (int64_t)v.duration > music.total_frames)) abort();
+    }
   }
   // Every write lands inside the device buffer.
   int buffer_bytes = (int)device.sound.size() * 2;

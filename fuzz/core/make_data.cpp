@@ -7,10 +7,12 @@
 #include <stdlib.h>
 
 #include <functional>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "common/key_canvas.h"
+#include "common/test_files.h"
 #include "core/bitmap.h"
 #include "pack/archive_write.h"
 
@@ -27,24 +29,12 @@ std::vector<uint8_t> room_png(int deadly) {
   });
 }
 
-int write_bytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return 0;
-  int ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
-}
-
-void put32(std::vector<uint8_t>* v, uint32_t x) {
-  for (int i = 0; i < 4; i++) v->push_back((uint8_t)(x >> (8 * i)));
-}
-
 // Control byte (bit 0: give the value its right checksum; bit 1: long
 // frames), value length, the value, then one held-key mask per frame.
 std::vector<uint8_t> seed(int fix, const std::vector<uint32_t>& words, int keys) {
-  std::vector<uint8_t> value;
-  for (uint32_t w : words) put32(&value, w);
-  std::vector<uint8_t> out = {(uint8_t)(fix | 2 | 0x20), (uint8_t)value.size()};
-  out.insert(out.end(), value.begin(), value.end());
+  std::vector<uint8_t> out = {(uint8_t)(fix | 2 | 0x20), (uint8_t)(4 * words.size())};
+  for (uint32_t w : words)
+    for (int i = 0; i < 4; i++) out.push_back((uint8_t)(w >> (8 * i)));
   for (int i = 0; i < 40; i++) out.push_back((uint8_t)(i < 20 ? keys : 0));
   return out;
 }
@@ -76,14 +66,18 @@ int main(int argc, char** argv) {
   if (!archive_write_file((data + "/packed.dat").c_str(), files)) return 1;
 
   const uint32_t RIGHT = 2, LEFT = 8, JUMP = 16;
-  int ok = write_bytes(seeds + "/start_room2.bin", seed(1, {2, 350, 50, 0, 0, 0}, RIGHT)) &&
-           write_bytes(seeds + "/airborne_room3.bin", seed(1, {3, 700, 200, 1, (uint32_t)-40, 0}, RIGHT | JUMP)) &&
-           write_bytes(seeds + "/last_room_right.bin", seed(1, {25, 760, 400, 0, 0, 0}, RIGHT)) &&
-           write_bytes(seeds + "/first_room_left.bin", seed(1, {1, 5, 400, 0, 0, 0}, LEFT)) &&
-           write_bytes(seeds + "/missing_room.bin", seed(1, {77, 5, 5, 0, 0, 0}, 0)) &&
-           write_bytes(seeds + "/far_outside.bin", seed(1, {2, 0x7FFFFFF0u, 0x80000010u, 7, 0x7FFFFFFFu, 0}, RIGHT)) &&
-           write_bytes(seeds + "/bad_checksum.bin", seed(0, {2, 350, 50, 0, 0, 12345}, 0)) &&
-           write_bytes(seeds + "/short.bin", seed(1, {2, 350, 50}, 0)) &&
-           write_bytes(seeds + "/long.bin", seed(1, {1, 100, 100, 0, 0, 0, 99, 98}, JUMP));
-  return ok ? 0 : 1;
+  const std::pair<const char*, std::vector<uint8_t>> corpus[] = {
+      {"start_room2", seed(1, {2, 350, 50, 0, 0, 0}, RIGHT)},
+      {"airborne_room3", seed(1, {3, 700, 200, 1, (uint32_t)-40, 0}, RIGHT | JUMP)},
+      {"last_room_right", seed(1, {25, 760, 400, 0, 0, 0}, RIGHT)},
+      {"first_room_left", seed(1, {1, 5, 400, 0, 0, 0}, LEFT)},
+      {"missing_room", seed(1, {77, 5, 5, 0, 0, 0}, 0)},
+      {"far_outside", seed(1, {2, 0x7FFFFFF0u, 0x80000010u, 7, 0x7FFFFFFFu, 0}, RIGHT)},
+      {"bad_checksum", seed(0, {2, 350, 50, 0, 0, 12345}, 0)},
+      {"short", seed(1, {2, 350, 50}, 0)},
+      {"long", seed(1, {1, 100, 100, 0, 0, 0, 99, 98}, JUMP)},
+  };
+  for (const auto& [name, bytes] : corpus)
+    if (!test_write_file(seeds + "/" + name + ".bin", bytes)) return 1;
+  return 0;
 }

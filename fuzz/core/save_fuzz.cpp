@@ -1,13 +1,12 @@
 // The saved position on arbitrary stored values, read through the real POSIX
-// store on the headless backend: a missing, short, long, edited or forged value (the harness can give
-// any five words their right checksum) is read at start-up, continued from the
-// menu, and played for a few dozen frames with keys from the input, so a room
-// number, position, fall speed or airborne flag the game never wrote itself
-// is driven through the room loader, the simulation and the renderer.
-//
-// Input: control byte (bit 0: fix the checksum; bit 1: long frames; bits
-// 2-7: frames),
-// value length (mod 41), the value, then a held-key mask per frame.
+// store on the headless backend: a missing, short, long, edited or forged
+// value is read at start-up, continued from the menu and played for a few
+// dozen frames with keys from the input, so a room, position, fall speed or
+// airborne flag the game never wrote is driven through the room loader, the
+// simulation and the renderer.
+// Input: control byte (bit 0: give the value its right checksum; bit 1: long
+// frames; bits 2-7: frames), value length (mod 41), the value, then a
+// held-key mask per frame.
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -25,46 +24,31 @@
 #include "platform/posix/store.h"
 #include "sim/avatar.h"
 
-struct SaveFuzzExit {
-  int code;
-};
+struct SaveFuzzExit {};
 
 namespace {
 
 char g_value_path[4096];
 
-void throw_exit(int exit_code) { throw SaveFuzzExit{exit_code}; }
-void no_message(const char*, const char*) {}
-
 void start_once(void) {
   static int started;
   if (started) return;
   started = 1;
-  // The headless backend, with the ends of the process caught here.
-  headless_machine()->on_exit = throw_exit;
-  headless_machine()->on_message = no_message;
-  // Start-up opens "packed.dat" from the current folder.
-  if (chdir(SAVE_FUZZ_DATA_DIR) != 0) abort();
+  headless_machine()->on_exit = [](int) { throw SaveFuzzExit{}; };  // the ends of the process land here
+  headless_machine()->on_message = [](const char*, const char*) {};
+  if (chdir(SAVE_FUZZ_DATA_DIR) != 0) abort();  // start-up opens "packed.dat" here
   char store[64];
   snprintf(store, sizeof store, "/tmp/save_fuzz_%d", (int)getpid());
   store_set_base_dir(store);
   if (!store_value_path(SAVE_STORE_KEY, SAVE_STORE_VALUE, g_value_path, sizeof g_value_path)) abort();
-  // Makes the folders of the value.
-  uint8_t zero[24] = {};
+  uint8_t zero[24] = {};  // makes the folders of the value
   if (!platform_store_write(SAVE_STORE_KEY, SAVE_STORE_VALUE, zero, sizeof zero)) abort();
   g_game.sound_enabled = 0;
   try {
     startup(nullptr);
   } catch (const SaveFuzzExit&) {
-    abort();  // the data are built for this and must start
+    abort();  // the data are made for this and must start
   }
-}
-
-void store_value(const uint8_t* value, size_t bytes) {
-  FILE* f = fopen(g_value_path, "wb");
-  if (!f) abort();
-  if (bytes) fwrite(value, 1, bytes, f);
-  fclose(f);
 }
 
 }  // namespace
@@ -85,11 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t sum = save_checksum(&r);
     for (int i = 0; i < 4; i++) value[20 + i] = (uint8_t)(sum >> (8 * i));
   }
-  store_value(value, length);
+  FILE* f = fopen(g_value_path, "wb");
+  if (!f) abort();
+  fwrite(value, 1, length, f);
+  fclose(f);
   const uint8_t* keys = data + 2 + length;
   size_t key_count = size - 2 - length;
-  // Each frame renders the whole field, the slow part; three ticks a frame
-  // (the longest frame play allows) reach further for the same cost.
+  // Each frame renders the whole field; long frames reach further for the same cost.
   int frames = 4 + (control >> 2) % 24;
   float dt = control & 2 ? 0.05f : 1.0f / 60;
 
@@ -97,13 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   memset(&g_game.save, 0, sizeof g_game.save);
   memset(g_game.key_held, 0, sizeof g_game.key_held);
   memset(g_game.key_held_prev, 0, sizeof g_game.key_held_prev);
-  g_game.game_started = 0;
-  g_game.paused = 0;
-  g_game.respawn_timer = 0;
-  g_game.fly_mode = 0;
-  g_game.tick_accumulator = 0;
-  g_game.avatar_x = g_game.avatar_y = 0;
-  g_game.fall_speed = g_game.airborne = 0;
+  g_game.game_started = g_game.fly_mode = 0;
+  g_game.paused = g_game.respawn_timer = g_game.tick_accumulator = 0;
+  g_game.avatar_x = g_game.avatar_y = g_game.fall_speed = g_game.airborne = 0;
   try {
     save_read();
     g_game.game_state = save_is_valid(&g_game.save) ? 2 : 1;

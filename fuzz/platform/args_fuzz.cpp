@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/headless/headless.h"
@@ -17,12 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<std::string> words(1, "vantrel-headless");
   std::string word;
   for (size_t i = 0; i < size; i++) {
-    if (data[i] == 0) {
-      words.push_back(word);
-      word.clear();
-    } else {
-      word.push_back((char)data[i]);
-    }
+    if (data[i]) word.push_back((char)data[i]);
+    else words.push_back(std::move(word)), word.clear();
   }
   if (size) words.push_back(word);
   std::vector<char*> argv;
@@ -33,16 +30,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   char error[256];
   error[0] = 0;
   int ok = headless_parse_args((int)words.size(), argv.data(), options, error, sizeof error);
-  if (!ok) {
-    if (!error[0]) abort();
-  } else {
-    if (strnlen(options->game_line, sizeof options->game_line) >= sizeof options->game_line) abort();
-    if (options->frames < -1) abort();
-    if (!(options->dt > 0 && options->dt <= 1) || !isfinite(options->dt)) abort();
-    if (options->capture_every < 0) abort();
-    for (long f : options->capture_frames)
-      if (f < 0) abort();
-  }
+  if (!ok && !error[0]) abort();  // a refusal says why
+  if (ok && (strnlen(options->game_line, sizeof options->game_line) >= sizeof options->game_line ||
+             options->frames < -1 || !(options->dt > 0 && options->dt <= 1) || !isfinite(options->dt) ||
+             options->capture_every < 0))
+    abort();
+  for (long f : options->capture_frames)
+    if (ok && f < 0) abort();
   delete options;
 
   // A heap buffer of exactly this size, so a byte past it is caught.

@@ -20,24 +20,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     float** out;
     int channels = 0;
     for (int frame = 0;; ++frame) {
-      int n;
-      switch (frame % 3) {
-        case 0:
-          n = vorbis_next_frame_float(d, &channels, &out);
-          if (n > 0) {
-            volatile float sink = out[channels - 1][n - 1];  // the range must be readable
-            (void)sink;
-          }
-          break;
-        case 1:
-          n = vorbis_next_frame_s16_interleaved(d, 2, interleaved, 2 * 4096);
-          break;
-        default:
-          n = vorbis_next_frame_s16(d, 1, planes, 4096);
-          break;
-      }
+      int n = frame % 3 == 0   ? vorbis_next_frame_float(d, &channels, &out)
+              : frame % 3 == 1 ? vorbis_next_frame_s16_interleaved(d, 2, interleaved, 2 * 4096)
+                               : vorbis_next_frame_s16(d, 1, planes, 4096);
       if (n == 0) break;
       if (n < 0 || n > info.max_frame_samples) abort();
+      if (frame % 3 == 0) {
+        volatile float sink = out[channels - 1][n - 1];  // the range must be readable
+        (void)sink;
+      }
     }
     vorbis_close_decoder(d);
   }

@@ -7,17 +7,12 @@
 #   installed  the unpacked game, started from an empty folder (so the data
 #              can only be the installed copy): --version and --help answer
 #              without a display; under Xvfb the window has its icon, the
-#              title shows moving noise,
-#              Space starts, Esc opens the menu and Esc exits with 0
+#              title shows moving noise, Space starts, Esc opens the menu and
+#              Esc exits with 0 (the SDL game's end-to-end run)
 set -u
 script=$(cd "$(dirname "$0")" && pwd)/$(basename "$0")  # before any cd, for xvfb-run
-mode=$1
-build=$2
-work=$3
-fail() {
-  echo "FAIL ($mode): $*"
-  exit 1
-}
+mode=$1 build=$2 work=$3
+fail() { echo "FAIL ($mode): $*"; exit 1; }
 deb() { ls "$work"/out/vantrel_*.deb 2>/dev/null | head -n 1; }
 
 case "$mode" in
@@ -40,10 +35,9 @@ deb)
   ;;
 lintian)
   [ -n "$(deb)" ] || fail "no .deb in $work/out"
-  lintian --fail-on error "$(deb)" >"$work/lintian.txt" 2>&1
-  status=$?
+  lintian --fail-on error "$(deb)" >"$work/lintian.txt" 2>&1 || status=1
   grep -v 'running with root privileges' "$work/lintian.txt"
-  [ "$status" -eq 0 ] || fail "lintian reports errors"
+  [ -z "${status:-}" ] || fail "lintian reports errors"
   echo "ok: lintian finds no errors"
   ;;
 installed)
@@ -59,11 +53,7 @@ installed)
   export XDG_DATA_HOME="$work/elsewhere/data" SDL_AUDIODRIVER=dummy  # no save of the player's
   "$exe" >stdout.txt 2>stderr.txt &
   pid=$!
-  quit() {
-    kill "$pid" 2>/dev/null
-    cat stderr.txt
-    fail "$*"
-  }
+  quit() { kill "$pid" 2>/dev/null; cat stderr.txt; fail "$*"; }
   wid=$(timeout 20 xdotool search --sync --onlyvisible --name '^Vantrel$' | head -n 1)
   [ -n "$wid" ] || quit "no window titled Vantrel appeared"
   xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (64 x 64)' || quit "the window has no 64 px icon"
@@ -74,6 +64,7 @@ installed)
     changed=$(compare -metric AE a.png b.png null: 2>&1)
     [ "${changed%% *}" != 0 ] && [ "$(convert b.png -format '%k' info:)" -gt 1 ] && break
     [ "$(date +%s)" -lt "$deadline" ] || quit "no moving noise within 20 s"
+    sleep 0.1
   done
   xdotool windowactivate --sync "$wid" 2>/dev/null || xdotool windowfocus --sync "$wid"
   xdotool key space Escape Escape

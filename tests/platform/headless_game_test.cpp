@@ -1,12 +1,12 @@
-// The real game through vantrel-headless on a small archive made by
-// make_test_archive: two runs with the same arguments leave byte-identical
-// frames, sound, trace and save; Esc on the title screen ends the run with
-// the game's own exit code; a missing archive is the fatal message.
+// The real game through vantrel-headless on the small archive make_test_archive
+// writes: the runner's frame limit, script, captures, WAV length and save
+// folder; two runs with the same arguments leave byte-identical frames, sound,
+// trace and save; Esc on the title ends the run with 0; a missing archive is
+// the fatal message.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,24 +19,18 @@ namespace {
 std::vector<std::vector<std::string>> csv_rows(const std::string& text) {
   std::vector<std::vector<std::string>> rows;
   std::stringstream lines(text);
-  std::string line;
+  std::string line, cell;
   while (std::getline(lines, line)) {
-    std::vector<std::string> row;
     std::stringstream cells(line);
-    std::string cell;
-    while (std::getline(cells, cell, ',')) row.push_back(cell);
-    rows.push_back(row);
+    rows.emplace_back();
+    while (std::getline(cells, cell, ',')) rows.back().push_back(cell);
   }
   return rows;
 }
 
 struct GameRun : ::testing::Test {
-  std::string root;
-  std::string err;
-  void SetUp() override {
-    root = test_temp_dir("vantrel_game_");
-    ASSERT_FALSE(root.empty());
-  }
+  std::string root, err;
+  void SetUp() override { ASSERT_FALSE((root = test_temp_dir("vantrel_game_")).empty()); }
   void TearDown() override { ASSERT_EQ(0, test_remove_dir(root)); }
   // A fresh working folder holding packed.dat (unless without_archive).
   std::string folder(const std::string& name, bool with_archive = true) {
@@ -48,17 +42,20 @@ struct GameRun : ::testing::Test {
     return dir;
   }
   int run(const std::string& dir, const std::string& args) {
-    std::string command = "cd '" + dir + "' && '" REAL_RUNNER "' --save-dir save " + args +
-                          " >stdout.txt 2>stderr.txt";
-    int status = test_run(command);
+    int status = test_run("cd '" + dir + "' && '" REAL_RUNNER "' --save-dir save " + args +
+                          " >stdout.txt 2>stderr.txt");
     err = test_read_file(dir + "/stderr.txt");
     return status;
+  }
+  bool exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
   }
 };
 
 TEST_F(GameRun, EscOnTheTitleScreenQuitsWithZero) {
   std::string dir = folder("esc");
-  std::ofstream(dir + "/s.txt") << "10 down ESCAPE\n";
+  test_write_file(dir + "/s.txt", "# Esc before frame 10\n10 down ESCAPE\n");
   ASSERT_EQ(0, run(dir, "--script s.txt --trace t.csv --frames 600 -sound")) << err;
   auto rows = csv_rows(test_read_file(dir + "/t.csv"));
   ASSERT_EQ(11u, rows.size());  // header and frames 0..9: the quit came before frame 10
@@ -73,7 +70,29 @@ TEST_F(GameRun, MissingArchiveIsTheFatalMessage) {
   EXPECT_EQ(1u, csv_rows(test_read_file(dir + "/t.csv")).size());  // the header, and no frame
 }
 
-TEST_F(GameRun, RepeatRunsAreByteIdentical) {
+// The frame limit exits with 3; the WAV holds exactly the frames' time of
+// sound at any step, and silence without a device; captures go to the frames
+// listed, in folders made on the way.
+TEST_F(GameRun, FrameLimitWavLengthAndChosenCaptures) {
+  std::string dir = folder("options");
+  EXPECT_EQ(3, run(dir, "--frames 0 --trace t.csv")) << err;
+  EXPECT_EQ(1u, csv_rows(test_read_file(dir + "/t.csv")).size());
+  const struct { const char* args; size_t samples; } wavs[] = {
+      {"--frames 7 --dt 0.02", 7 * 882}, {"--frames 3 --dt=0.001", 132},
+      {"--frames 11 -sound", 11 * 735}};  // 11 / 60 s is a hair short of 8085 frames in binary
+  for (const auto& w : wavs) {
+    EXPECT_EQ(3, run(dir, std::string(w.args) + " --wav a.wav")) << err;
+    std::string wav = test_read_file(dir + "/a.wav");
+    EXPECT_EQ(44 + w.samples * 4, wav.size()) << w.args;
+  }
+  EXPECT_EQ(std::string::npos, test_read_file(dir + "/a.wav").find_first_not_of('\0', 44));
+  EXPECT_EQ(3, run(dir, "--frames 10 --capture more/nested --capture-frames 9,2 -sound")) << err;
+  EXPECT_TRUE(exists(dir + "/more/nested/frame_000002.png"));
+  EXPECT_TRUE(exists(dir + "/more/nested/frame_000009.png"));
+  EXPECT_FALSE(exists(dir + "/more/nested/frame_000000.png"));
+}
+
+TEST_F(GameRun, RepeatRunsAreByteIdenticalAndTheSaveCarriesOver) {
   // Start a new game, walk right over the block into room 2 (the room change
   // writes the save), pause and unpause.
   const std::string script =
@@ -82,8 +101,8 @@ TEST_F(GameRun, RepeatRunsAreByteIdentical) {
   const std::string args =
       "--script s.txt --frames 330 --capture c --capture-every 50 --wav a.wav --trace t.csv";
   std::string one = folder("one"), two = folder("two");
-  std::ofstream(one + "/s.txt") << script;
-  std::ofstream(two + "/s.txt") << script;
+  test_write_file(one + "/s.txt", script);
+  test_write_file(two + "/s.txt", script);
   ASSERT_EQ(3, run(one, args)) << err;
   ASSERT_EQ(3, run(two, args)) << err;
 
@@ -97,8 +116,10 @@ TEST_F(GameRun, RepeatRunsAreByteIdentical) {
     snprintf(name, sizeof name, "/c/frame_%06d.png", frame);
     std::string png = test_read_file(one + name);
     ASSERT_GT(png.size(), 1000u) << name;
+    EXPECT_EQ("\x89PNG", png.substr(0, 4));
     EXPECT_TRUE(png == test_read_file(two + name)) << name;
   }
+  EXPECT_FALSE(exists(one + "/c/frame_000001.png"));
   std::string save = test_read_file(one + "/save/Orrinvale/qorvel/save");
   ASSERT_EQ(24u, save.size());
   EXPECT_EQ(2, save[0]);  // room 2
@@ -113,6 +134,10 @@ TEST_F(GameRun, RepeatRunsAreByteIdentical) {
   EXPECT_EQ("2", rows[300][2]);
   EXPECT_NE("0", rows[310][8]);  // P paused
   EXPECT_EQ("0", rows[320][8]);  // Pause acts as P and resumes
+
+  // The next run in the same folder reads the save: the menu offers "continue".
+  ASSERT_EQ(3, run(one, "--frames 1 --trace t.csv -sound")) << err;
+  EXPECT_EQ("2", csv_rows(test_read_file(one + "/t.csv"))[1][1]);
 }
 
 }  // namespace

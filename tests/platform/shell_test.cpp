@@ -15,31 +15,22 @@
 GameState g_game;
 
 struct FakeGame {
-  int started;
   std::string startup_path;
   std::vector<float> frame_dts;
-  std::vector<int> keys_down;
-  std::vector<int> keys_up;
-  double time;                   // the work done so far, on the backend's clock
-  double work_seconds = 0.002;   // clock advance inside each run_frame
-  int quit_after_frames = -1;    // posts a quit with quit_code after that many frames
-  int quit_code = 0;
+  std::vector<int> keys_down, keys_up;
+  double time;                 // the work done so far, on the backend's clock
+  int quit_after_frames = -1;  // posts a quit after that many frames
 };
 
 FakeGame g_fake_game;
 
-void startup(const char* executable_path) {
-  g_fake_game.started = 1;
-  g_fake_game.startup_path = executable_path;
-}
+void startup(const char* executable_path) { g_fake_game.startup_path = executable_path; }
 
 void run_frame(float dt, int /*inactive*/) {
   FakeGame& g = g_fake_game;
-  int frame = (int)g.frame_dts.size();
   g.frame_dts.push_back(dt);
-  g.time += g.work_seconds;
-  headless_set_time(g.time);
-  if (frame + 1 == g.quit_after_frames) platform_post_quit(g.quit_code);
+  headless_set_time(g.time += 0.002);  // each frame's work takes 2 ms
+  if ((int)g.frame_dts.size() == g.quit_after_frames) platform_post_quit(0);
 }
 
 void on_key_down(int key) { g_fake_game.keys_down.push_back(key); }
@@ -57,49 +48,37 @@ HeadlessMachine& fake_reset(void) {
   headless_machine()->display_service = 1;
   g_fake_game = FakeGame();
   g_game.fullscreen = 0;
-  g_game.sound_enabled = 0;
-  g_game.cheats_enabled = 0;
-  g_game.start_room_25 = 0;
-  g_game.app_inactive = 0;
+  g_game.sound_enabled = g_game.cheats_enabled = g_game.start_room_25 = g_game.app_inactive = 0;
   return *headless_machine();
 }
 
-struct Settings {
-  int fullscreen, sound, cheats, room;
-};
-
-Settings parse(const char* line) {
-  fake_reset();
-  g_game.cheats_enabled = 1;  // stale values must not survive the parse
-  g_game.start_room_25 = 7;
-  options_parse(line);
-  return {g_game.fullscreen, g_game.sound_enabled, g_game.cheats_enabled, g_game.start_room_25};
-}
-
+// Each line parsed from stale values: (fullscreen, sound, cheats, room).
 TEST(ShellOptions, DefaultsAndEveryListedCase) {
-  Settings none = parse("");
-  EXPECT_EQ(1, none.fullscreen);
-  EXPECT_EQ(1, none.sound);
-  EXPECT_EQ(0, none.cheats);
-  EXPECT_EQ(0, none.room);
-  EXPECT_EQ(1, parse("+full").fullscreen);
-  EXPECT_EQ(0, parse("-full").fullscreen);
-  // Both forms, either order: the "-" test runs later and wins.
-  EXPECT_EQ(0, parse("+full -full").fullscreen);
-  EXPECT_EQ(0, parse("-full +full").fullscreen);
-  EXPECT_EQ(0, parse("-sound").sound);
-  EXPECT_EQ(1, parse("+sound").sound);
-  EXPECT_EQ(0, parse("+sound-sound").sound);  // no blank between them
-  EXPECT_EQ(0, parse("-sound+sound").sound);
-  EXPECT_EQ(1, parse("+cheat").cheats);
-  EXPECT_EQ(25, parse("+25").room);
-  EXPECT_EQ(25, parse("level+250x").room);    // inside a longer word
-  EXPECT_EQ(0, parse("-fullscreen").fullscreen);
-  Settings all = parse("+cheat -full -sound +25");
-  EXPECT_EQ(0, all.fullscreen);
-  EXPECT_EQ(0, all.sound);
-  EXPECT_EQ(1, all.cheats);
-  EXPECT_EQ(25, all.room);
+  const struct { const char* line; int full, sound, cheats, room; } cases[] = {
+      {"", 1, 1, 0, 0},
+      {"+full", 1, 1, 0, 0},
+      {"-full", 0, 1, 0, 0},
+      {"+full -full", 0, 1, 0, 0},  // both forms, either order: the "-" test runs later and wins
+      {"-full +full", 0, 1, 0, 0},
+      {"-sound", 1, 0, 0, 0},
+      {"+sound-sound", 1, 0, 0, 0},  // no blank between them
+      {"-sound+sound", 1, 0, 0, 0},
+      {"+cheat", 1, 1, 1, 0},
+      {"+25", 1, 1, 0, 25},
+      {"level+250x", 1, 1, 0, 25},   // inside a longer word
+      {"-fullscreen", 0, 1, 0, 0},
+      {"+cheat -full -sound +25", 0, 0, 1, 25},
+  };
+  for (const auto& c : cases) {
+    fake_reset();
+    g_game.cheats_enabled = 1;
+    g_game.start_room_25 = 7;
+    options_parse(c.line);
+    EXPECT_EQ(c.full, g_game.fullscreen) << c.line;
+    EXPECT_EQ(c.sound, g_game.sound_enabled) << c.line;
+    EXPECT_EQ(c.cheats, g_game.cheats_enabled) << c.line;
+    EXPECT_EQ(c.room, g_game.start_room_25) << c.line;
+  }
 }
 
 TEST(ShellKeys, RoutingOfEachEventType) {
@@ -120,7 +99,6 @@ TEST(ShellKeys, RoutingOfEachEventType) {
 TEST(ShellLoop, WindowedStartupOrderAndPacingAt60Hz) {
   fake_reset();
   g_fake_game.quit_after_frames = 20;
-  g_fake_game.quit_code = 0;
   EXPECT_EQ(0, shell_main("-full"));
   char path[512];
   ASSERT_GT(platform_executable_path(path, sizeof path), 0);
@@ -148,14 +126,12 @@ TEST(ShellPresent, FailedFullScreenPresentFallsBackForGood) {
   HeadlessMachine& machine = fake_reset();
   g_game.fullscreen = 1;
   uint32_t pixels[4] = {};
-  present_frame(0, 0, pixels, 2, 2, 2);
-  EXPECT_EQ(1, g_game.fullscreen);
-  machine.present_fails = 1;
-  present_frame(0, 0, pixels, 2, 2, 2);
-  EXPECT_EQ(0, g_game.fullscreen);
-  machine.present_fails = 0;
-  present_frame(0, 0, pixels, 2, 2, 2);
-  EXPECT_EQ(0, g_game.fullscreen);
+  const int fails[] = {0, 1, 0}, full_after[] = {1, 0, 0};  // one failure: windowed for good
+  for (int i = 0; i < 3; i++) {
+    machine.present_fails = fails[i];
+    present_frame(0, 0, pixels, 2, 2, 2);
+    EXPECT_EQ(full_after[i], g_game.fullscreen) << i;
+  }
   EXPECT_EQ(3, machine.presents);
 }
 

@@ -1,6 +1,6 @@
-// The persistent value file: round trips, and that neither a crash nor a
-// failure between writing the temporary file and renaming it ever loses the
-// previous value.
+// The persistent value file: neither a crash nor a failure between writing
+// the temporary file and renaming it ever loses the previous value. (Round
+// trips are played end to end in headless_game_test.)
 #include <gtest/gtest.h>
 
 #include <stdio.h>
@@ -34,29 +34,10 @@ struct StoreTest : ::testing::Test {
     ASSERT_EQ(0, test_remove_dir(dir));
   }
   std::string save_path() const { return dir + "/Orrinvale/qorvel/save"; }
-  void write_file(const std::string& path, const void* data, size_t bytes) {
-    ASSERT_TRUE(test_write_file(path, data, bytes));
-  }
 };
 
 void fill(unsigned char* data, unsigned char seed) {
   for (int i = 0; i < 24; i++) data[i] = (unsigned char)(seed + i * 7);
-}
-
-TEST_F(StoreTest, RoundTripCreatesTheFoldersAndLeavesNoTemporaryFile) {
-  unsigned char data[24], back[24] = {};
-  fill(data, 3);
-  ASSERT_EQ(1, platform_store_write(KEY, "save", data, 24));
-  ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
-  EXPECT_EQ(0, memcmp(data, back, 24));
-  struct stat st;
-  ASSERT_EQ(0, stat(save_path().c_str(), &st));
-  EXPECT_EQ(24, st.st_size);
-  EXPECT_NE(0, stat((save_path() + ".tmp").c_str(), &st));
-  fill(data, 100);  // overwriting replaces the whole value
-  ASSERT_EQ(1, platform_store_write(KEY, "save", data, 24));
-  ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
-  EXPECT_EQ(0, memcmp(data, back, 24));
 }
 
 // A process that dies after the new value reached the temporary file but
@@ -85,6 +66,9 @@ TEST_F(StoreTest, CrashBetweenWritingAndRenamingKeepsThePreviousValue) {
   ASSERT_EQ(1, platform_store_write(KEY, "save", new_value, 24));
   ASSERT_EQ(24, platform_store_read(KEY, "save", back, 24));
   EXPECT_EQ(0, memcmp(new_value, back, 24));
+  EXPECT_NE(0, stat((save_path() + ".tmp").c_str(), &st));  // renamed into place
+  ASSERT_EQ(0, stat(save_path().c_str(), &st));
+  EXPECT_EQ(24, st.st_size);
 }
 
 // A rename that fails (here: a folder is in the way) is reported, leaves
@@ -92,10 +76,7 @@ TEST_F(StoreTest, CrashBetweenWritingAndRenamingKeepsThePreviousValue) {
 TEST_F(StoreTest, FailedRenameReportsFailureAndCleansUp) {
   unsigned char data[24];
   fill(data, 5);
-  ASSERT_EQ(0, mkdir((dir + "/Orrinvale").c_str(), 0755));
-  ASSERT_EQ(0, mkdir((dir + "/Orrinvale/qorvel").c_str(), 0755));
-  ASSERT_EQ(0, mkdir(save_path().c_str(), 0755));
-  ASSERT_EQ(0, mkdir((save_path() + "/keep").c_str(), 0755));
+  ASSERT_EQ(0, system(("mkdir -p '" + save_path() + "/keep'").c_str()));
   EXPECT_EQ(0, platform_store_write(KEY, "save", data, 24));
   struct stat st;
   EXPECT_NE(0, stat((save_path() + ".tmp").c_str(), &st));

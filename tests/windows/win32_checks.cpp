@@ -26,15 +26,8 @@ namespace {
 
 int passed, failed;
 
-#define CHECK(condition)                                              \
-  do {                                                                \
-    if (condition) {                                                  \
-      passed++;                                                       \
-    } else {                                                          \
-      failed++;                                                       \
-      printf("FAILED %s:%d: %s\n", __FILE__, __LINE__, #condition); \
-    }                                                                 \
-  } while (0)
+#define CHECK(condition) \
+  ((condition) ? (void)passed++ : (void)(failed++, printf("FAILED %s:%d: %s\n", __FILE__, __LINE__, #condition)))
 
 const char TEST_KEY[] = "Software\\VantrelChecks\\qorvel";
 const char TEST_VALUE[] = "save";
@@ -70,8 +63,7 @@ void check_store(void) {
   unsigned char written[24], read[24], older[24];
   delete_everywhere();
   memset(read, 0xAB, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0);  // nothing anywhere
-  CHECK(read[0] == 0xAB);                                           // and untouched
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0 && read[0] == 0xAB);  // nothing, untouched
 
   // A write lands in the current user's branch as 24 bytes of REG_BINARY.
   fill(written, 1);
@@ -83,17 +75,11 @@ void check_store(void) {
   RegCloseKey(key);
   CHECK(type == REG_BINARY && size == 24 && memcmp(read, written, 24) == 0);
   memset(read, 0, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-  CHECK(memcmp(read, written, 24) == 0);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, written, 24) == 0);
 
   // Older saves: HKEY_LOCAL_MACHINE's 32-bit view, its 64-bit view, and the
   // VirtualStore copy a 32-bit program without rights there was given.
-  struct Older {
-    HKEY root;
-    const char* path;
-    REGSAM view;
-  };
-  const Older places[] = {
+  const struct { HKEY root; const char* path; REGSAM view; } places[] = {
       {HKEY_LOCAL_MACHINE, TEST_KEY, KEY_WOW64_32KEY},
       {HKEY_LOCAL_MACHINE, TEST_KEY, KEY_WOW64_64KEY},
       {HKEY_CURRENT_USER, "Software\\Classes\\VirtualStore\\MACHINE\\SOFTWARE\\WOW6432Node\\VantrelChecks\\qorvel", 0},
@@ -103,13 +89,11 @@ void check_store(void) {
     fill(older, 10 + i);
     CHECK(put_value(places[i].root, places[i].path, places[i].view, older, 24));
     memset(read, 0, sizeof read);
-    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-    CHECK(memcmp(read, older, 24) == 0);
+    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, older, 24) == 0);
     // The next save goes to the user's branch and wins from then on.
     fill(written, 20 + i);
     CHECK(platform_store_write(TEST_KEY, TEST_VALUE, written, 24) == 1);
-    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-    CHECK(memcmp(read, written, 24) == 0);
+    CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, written, 24) == 0);
   }
 
   // A finished game writes zeros; the older save must not come back.
@@ -119,19 +103,16 @@ void check_store(void) {
   unsigned char zeros[24] = {};
   CHECK(platform_store_write(TEST_KEY, TEST_VALUE, zeros, 24) == 1);
   memset(read, 0xAB, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24);
-  CHECK(memcmp(read, zeros, 24) == 0);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 24 && memcmp(read, zeros, 24) == 0);
 
   // A user value of the wrong length is no save, and not a reason to fall
   // back either; one too long is refused whole.
   CHECK(put_value(HKEY_CURRENT_USER, TEST_KEY, 0, written, 3));
   memset(read, 0xAB, sizeof read);
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0);
-  CHECK(read[0] == 0xAB);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0 && read[0] == 0xAB);
   unsigned char long_value[40] = {};
   CHECK(put_value(HKEY_CURRENT_USER, TEST_KEY, 0, long_value, 40));
-  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0);
-  CHECK(read[0] == 0xAB);
+  CHECK(platform_store_read(TEST_KEY, TEST_VALUE, read, 24) == 0 && read[0] == 0xAB);
   delete_everywhere();
 }
 
@@ -140,8 +121,7 @@ void check_wide_file_names(void) {
   const char utf8_name[] = "vantrel_\xC3\xBC\xE2\x82\xAC\xF0\x9F\x98\x80.txt";
   const wchar_t wide_name[] = L"vantrel_\u00FC\u20AC\U0001F600.txt";
   FILE* file = _wfopen(wide_name, L"wb");
-  CHECK(file != nullptr);
-  if (!file) return;
+  if (!file) return CHECK(file != nullptr);
   fputs("wide name", file);
   fclose(file);
   int length = -1;
@@ -165,43 +145,27 @@ void check_processor_count(void) {
   }
 }
 
-int returns_seven(void* argument) {
-  *(int*)argument = 1;
-  return 7;
-}
-
-int runs_until_stopped(void* argument) {
-  while (!thread_stop_requested()) {
-    ((std::atomic<int>*)argument)->fetch_add(1);
-    Sleep(1);
-  }
-  return 0;
-}
-
 void check_threads(void) {
   Semaphore* done = semaphore_create(1, 0);
-  CHECK(done != nullptr);
   int ran = 0, result = 0;
-  Thread* thread = thread_start(returns_seven, &ran, &result, done);
-  CHECK(thread != nullptr);
+  Thread* thread = thread_start([](void* a) { return *(int*)a = 1, 7; }, &ran, &result, done);
+  CHECK(done != nullptr && thread != nullptr);
   semaphore_wait(done);
   CHECK(ran == 1 && result == 7);  // the result is stored before the release
   thread_join(thread);
   semaphore_free(done);
 
   std::atomic<int> turns{0};
-  thread = thread_start_simple(runs_until_stopped, &turns);
+  thread = thread_start_simple([](void* a) {
+    for (; !thread_stop_requested(); Sleep(1)) ((std::atomic<int>*)a)->fetch_add(1);
+    return 0;
+  }, &turns);
   CHECK(thread != nullptr);
   while (thread && turns.load() < 3) Sleep(1);
   thread_terminate(thread);  // returns only once the body has
   int after = turns.load();
   Sleep(20);
   CHECK(turns.load() == after);
-}
-
-void check_vector_probe(void) {
-  // Every x86-64 processor has SSE2; the probe must find it in a static build.
-  CHECK(ring_vector_supported() == 1);
 }
 
 // The path the game opens its own archive through: it must name this very
@@ -217,8 +181,7 @@ void check_executable_path(void) {
   MultiByteToWideChar(CP_UTF8, 0, path, -1, given, MAX_PATH);
   CHECK(GetLongPathNameW(given, longer, MAX_PATH) > 0 && _wcsicmp(longer, own) == 0);
   FILE* narrow = fopen(path, "rb");
-  CHECK(narrow != nullptr);
-  if (narrow) fclose(narrow);
+  CHECK(narrow != nullptr && fclose(narrow) == 0);
   uint8_t* whole = read_whole_file(path, nullptr);
   CHECK(whole != nullptr && whole[0] == 'M' && whole[1] == 'Z');
   free(whole);
@@ -235,7 +198,7 @@ int main(int argc, char** argv) {
     check_wide_file_names();
     check_processor_count();
     check_threads();
-    check_vector_probe();
+    CHECK(ring_vector_supported() == 1);  // every x86-64 has SSE2; the probe must see it
     check_executable_path();
   }
   printf("%d passed, %d failed\n", passed, failed);

@@ -11,21 +11,6 @@
 
 namespace {
 
-AssetImage render(const std::string& text) {
-  AssetImage image;
-  std::string error;
-  EXPECT_TRUE(asset_render_text(text, "t.img", &image, &error)) << error;
-  return image;
-}
-
-// The error of a source that must be refused.
-std::string refusal(const std::string& text) {
-  AssetImage image;
-  std::string error;
-  EXPECT_FALSE(asset_render_text(text, "t.img", &image, &error)) << text;
-  return error;
-}
-
 int at(const AssetImage& image, int x, int y) { return asset_class_at(&image, x, y); }
 
 TEST(AssetSource, MalformedSourcesNameFileAndLine) {
@@ -70,53 +55,43 @@ TEST(AssetSource, MalformedSourcesNameFileAndLine) {
   };
   for (const Case& c : cases) {
     if (!c.where) {
-      render(c.text);
+      AssetImage image;
+      std::string error;
+      EXPECT_TRUE(asset_render_text(c.text, "t.img", &image, &error)) << error;
       continue;
     }
-    std::string error = refusal(c.text);
+    AssetImage image;
+    std::string error;
+    EXPECT_FALSE(asset_render_text(c.text, "t.img", &image, &error)) << c.text;
     EXPECT_EQ(0u, error.find(c.where)) << c.text << " -> " << error;
     EXPECT_NE(std::string::npos, error.find(c.words)) << c.text << " -> " << error;
   }
 }
 
-struct SourceFiles : ::testing::Test {
-  std::string dir;
-  void SetUp() override {
-    dir = test_temp_dir("vantrel_assets_");
-    ASSERT_FALSE(dir.empty());
+// Includes paint in place; an error inside one names the included file.
+TEST(AssetSource, IncludesPaintInPlaceAndErrorsNameTheIncludedFile) {
+  std::string dir = test_temp_dir("vantrel_assets_");
+  ASSERT_FALSE(dir.empty());
+  const struct { const char* inc; const char* body; std::string error; } cases[] = {
+      {"# shared\nrect 0 0 2 2 7\n", "fill 3\ninclude i.inc\nrect 1 1 1 1 8\n", ""},
+      {"rect 0 0 2 2 7\n\ncircle 1 1\n", "include i.inc\n", dir + "/i.inc:3: usage: circle CX CY R CLASS"},
+      {"include i.inc\n", "include i.inc\n", "nested too deeply"},
+      {"image b.png 4 4\n", "include i.inc\n", dir + "/i.inc:1: an included file cannot start another image"},
+  };
+  for (const auto& c : cases) {
+    test_write_file(dir + "/i.inc", c.inc);
+    test_write_file(dir + "/t.img", std::string("image a.png 4 4\n") + c.body);
+    AssetImage image;
+    std::string error;
+    EXPECT_EQ(c.error.empty(), asset_render_file(dir + "/t.img", &image, &error)) << error;
+    EXPECT_NE(std::string::npos, error.find(c.error)) << error;
+    if (c.error.empty()) {
+      EXPECT_EQ(7, at(image, 0, 0));
+      EXPECT_EQ(8, at(image, 1, 1));
+      EXPECT_EQ(3, at(image, 3, 3));
+    }
   }
-  void TearDown() override { ASSERT_EQ(0, test_remove_dir(dir)); }
-  std::string write(const std::string& name, const std::string& text) {
-    std::string path = dir + "/" + name;
-    test_write_file(path, text);
-    return path;
-  }
-};
-
-TEST_F(SourceFiles, IncludePaintsInPlaceAndErrorsNameTheIncludedFile) {
-  write("part.inc", "# shared\nrect 0 0 2 2 7\n");
-  std::string top = write("top.img", "image a.png 4 4\nfill 3\ninclude part.inc\nrect 1 1 1 1 8\n");
-  AssetImage image;
-  std::string error;
-  ASSERT_TRUE(asset_render_file(top, &image, &error)) << error;
-  EXPECT_EQ(7, at(image, 0, 0));
-  EXPECT_EQ(8, at(image, 1, 1));
-  EXPECT_EQ(3, at(image, 3, 3));
-
-  write("bad.inc", "rect 0 0 2 2 7\n\ncircle 1 1\n");
-  top = write("top2.img", "image a.png 4 4\ninclude bad.inc\n");
-  EXPECT_FALSE(asset_render_file(top, &image, &error));
-  EXPECT_EQ(dir + "/bad.inc:3: usage: circle CX CY R CLASS", error);
-
-  write("loop.inc", "include loop.inc\n");
-  top = write("top3.img", "image a.png 4 4\ninclude loop.inc\n");
-  EXPECT_FALSE(asset_render_file(top, &image, &error));
-  EXPECT_NE(std::string::npos, error.find("nested too deeply")) << error;
-
-  write("image.inc", "image b.png 4 4\n");
-  top = write("top4.img", "image a.png 4 4\ninclude image.inc\n");
-  EXPECT_FALSE(asset_render_file(top, &image, &error));
-  EXPECT_EQ(dir + "/image.inc:1: an included file cannot start another image", error);
+  EXPECT_EQ(0, test_remove_dir(dir));
 }
 
 }  // namespace

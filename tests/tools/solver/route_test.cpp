@@ -6,16 +6,12 @@
 // the first rooms of the same data and its route must play the same way.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "platform/posix/store.h"
+#include "common/test_files.h"
+#include "common/test_run.h"
 
 namespace {
 
@@ -43,45 +39,32 @@ std::vector<Row> read_trace(const std::string& path) {
 struct RouteRun : ::testing::Test {
   std::string dir;
   void SetUp() override {
-    char tmpl[] = "/tmp/vantrel_route_XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    dir = tmpl;
-    ASSERT_EQ(0, system(("ln -s '" PACKED_DAT "' '" + dir + "/packed.dat'").c_str()));
+    ASSERT_FALSE((dir = test_temp_dir("vantrel_route_")).empty());
+    ASSERT_EQ(0, test_run("ln -s '" PACKED_DAT "' '" + dir + "/packed.dat'"));
   }
-  void TearDown() override { ASSERT_EQ(0, system(("rm -rf '" + dir + "'").c_str())); }
-  // Exit status of the runner, or -1 when it did not exit normally.
+  void TearDown() override { ASSERT_EQ(0, test_remove_dir(dir)); }
   int play(const std::string& route, long frame_limit) {
-    std::string command = "cd '" + dir + "' && '" HEADLESS "' --save-dir save --trace trace.csv --frames " +
-                          std::to_string(frame_limit) + " --script '" + route + "' -sound >out.txt 2>&1";
-    int status = system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return test_run("cd '" + dir + "' && '" HEADLESS "' --save-dir save --trace trace.csv --frames " +
+                    std::to_string(frame_limit) + " --script '" + route + "' -sound >out.txt 2>&1");
   }
-  void expect_no_death(const std::vector<Row>& rows) {
-    for (const Row& r : rows)
-      if (r.respawn > 0) {
-        ADD_FAILURE() << "died in room " << r.room << " at (" << r.x << ", " << r.y << "), frame " << r.frame;
-        return;
-      }
-  }
-  void expect_rooms_in_order(const std::vector<Row>& rows) {
+  // No death, and rooms only ever advance by one.
+  void expect_clean_run(const std::vector<Row>& rows) {
     int room = 0;
     for (const Row& r : rows) {
+      ASSERT_LE(r.respawn, 0) << "died in room " << r.room << " at (" << r.x << ", " << r.y << "), frame " << r.frame;
       if (r.game_state != 0) continue;
-      if (room != 0 && r.room != room) {
-        EXPECT_EQ(room + 1, r.room) << "room changed backwards or skipped at frame " << r.frame;
-      }
+      EXPECT_TRUE(room == 0 || r.room == room || r.room == room + 1) << "room " << r.room << " after " << room
+                                                                     << " at frame " << r.frame;
       room = r.room;
     }
   }
 };
 
 TEST_F(RouteRun, WholeGameEndsAtTheRightEdgeOfRoom39WithTheSaveErased) {
-  int status = play(ROUTE, 200000);
-  ASSERT_EQ(0, status) << "3 is the frame limit: the route did not finish the game";
+  ASSERT_EQ(0, play(ROUTE, 200000)) << "3 is the frame limit: the route did not finish the game";
   std::vector<Row> rows = read_trace(dir + "/trace.csv");
   ASSERT_FALSE(rows.empty());
-  expect_no_death(rows);
-  expect_rooms_in_order(rows);
+  expect_clean_run(rows);
   const Row& last = rows.back();
   EXPECT_EQ(39, last.room);
   // The frame after the last trace row moved the avatar's centre past the
@@ -91,19 +74,13 @@ TEST_F(RouteRun, WholeGameEndsAtTheRightEdgeOfRoom39WithTheSaveErased) {
   EXPECT_EQ(0, rows.front().frame);
   EXPECT_EQ(1, rows.front().room);
 
-  store_set_base_dir((dir + "/save").c_str());
-  char path[1024];
-  ASSERT_TRUE(store_value_path("Software\\Orrinvale\\qorvel", "save", path, sizeof path));
-  std::ifstream save(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(save)), std::istreambuf_iterator<char>());
-  store_set_base_dir(nullptr);
+  std::string bytes = test_read_file(dir + "/save/Orrinvale/qorvel/save");
   ASSERT_EQ(24u, bytes.size()) << "the end of the game writes the zero record";
   EXPECT_EQ(std::string(24, '\0'), bytes);
 }
 
 TEST_F(RouteRun, SolverRouteForTheFirstRoomsPlaysTheSameInTheRunner) {
-  std::string command = "cd '" + dir + "' && '" SOLVER "' --last-room 3 --route first.txt --report first.md >solver.txt 2>&1";
-  ASSERT_EQ(0, system(command.c_str()));
+  ASSERT_EQ(0, test_run("cd '" + dir + "' && '" SOLVER "' --last-room 3 --route first.txt --report first.md >solver.txt 2>&1"));
   std::ifstream route(dir + "/first.txt");
   std::string header;
   long frames = 0;
@@ -114,14 +91,12 @@ TEST_F(RouteRun, SolverRouteForTheFirstRoomsPlaysTheSameInTheRunner) {
   EXPECT_EQ(3, play(dir + "/first.txt", frames + 1));
   std::vector<Row> rows = read_trace(dir + "/trace.csv");
   ASSERT_EQ((size_t)frames + 1, rows.size());
-  expect_no_death(rows);
+  expect_clean_run(rows);
   EXPECT_EQ(3, rows[frames - 1].room);
   EXPECT_GE(rows[frames - 1].x, 772) << "the solver's route stops where it saw the edge passed";
   EXPECT_EQ(4, rows[frames].room);
-  std::ifstream report(dir + "/first.md");
-  std::stringstream text;
-  text << report.rdbuf();
-  EXPECT_NE(std::string::npos, text.str().find("| 3 |")) << text.str();
+  std::string report = test_read_file(dir + "/first.md");
+  EXPECT_NE(std::string::npos, report.find("| 3 |")) << report;
 }
 
 }  // namespace

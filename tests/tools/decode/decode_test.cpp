@@ -1,0 +1,91 @@
+// vantrel-decode run in-process. `image`: a readable file becomes a PAM whose
+// pixels are exactly the decoder's 4-component output. `audio`: a WAV with the
+// stream's channels, rate and exactly the decoder's samples. A refused input
+// leaves no output behind, says why on standard error and exits with 1.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/test_files.h"
+#include "decode/decode_audio.h"
+#include "decode/decode_image.h"
+#include "image/png_builder.h"
+#include "reference_codec.h"
+#include "vorbis/vorbis.h"
+
+namespace {
+
+uint32_t u32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24; }
+
+// Runs `vantrel-decode KIND IN OUT` on `bytes`; the standard error in *err.
+int run(const char* kind, const std::vector<uint8_t>& bytes, const char* out, std::string* err) {
+  std::string in = std::string(out) + ".in";  // the cases run in parallel, each with its own files
+  EXPECT_TRUE(test_write_file(in, bytes));
+  remove(out);
+  const char* argv[] = {"vantrel-decode", kind, in.c_str(), out};
+  testing::internal::CaptureStderr();
+  int status = (kind[0] == 'i' ? decode_image_main : decode_audio_main)(4, const_cast<char**>(argv));
+  *err = testing::internal::GetCapturedStderr();
+  return status;
+}
+
+TEST(DecodeTool, ImageBecomesRgbaPam) {
+  // 2 × 1 RGB: the PAM carries alpha 255.
+  std::string err;
+  ASSERT_EQ(0, run("image", PngBuilder().ihdr(2, 1, 8, 2).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes, "o.pam", &err));
+  std::vector<uint8_t> pam = test_read_bytes("o.pam");
+  const std::string header = "P7\nWIDTH 2\nHEIGHT 1\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
+  ASSERT_EQ(pam.size(), header.size() + 8);
+  EXPECT_EQ(std::string(pam.begin(), pam.begin() + (long)header.size()), header);
+  const uint8_t want[] = {1, 2, 3, 255, 4, 5, 6, 255};
+  EXPECT_EQ(0, memcmp(pam.data() + header.size(), want, 8));
+}
+
+TEST(DecodeTool, AudioBecomesWavOfTheWholeStream) {
+  std::vector<uint8_t> ogg = reference_encode(make_test_signal(SignalKind::Chirp, 2, 22050, 30000, 2), 2, 22050, 0.4f);
+  std::string err;
+  ASSERT_EQ(0, run("audio", ogg, "o.wav", &err)) << err;
+  std::vector<uint8_t> wav = test_read_bytes("o.wav");
+  ASSERT_GE(wav.size(), 44u);
+  EXPECT_EQ(memcmp(wav.data(), "RIFF", 4), 0);
+  EXPECT_EQ(memcmp(wav.data() + 8, "WAVEfmt ", 8), 0);
+  EXPECT_EQ(wav[22], 2);             // channels
+  EXPECT_EQ(u32(&wav[24]), 22050u);  // rate
+  EXPECT_EQ(wav[34], 16);            // bits per sample
+  EXPECT_EQ(u32(&wav[40]), wav.size() - 44);
+  int channels = 0;
+  short* samples = nullptr;
+  ASSERT_EQ(30000, vorbis_decode_all_from_memory(ogg.data(), (int)ogg.size(), &channels, &samples));
+  ASSERT_EQ(wav.size() - 44, 30000u * channels * 2);
+  EXPECT_EQ(memcmp(wav.data() + 44, samples, wav.size() - 44), 0);  // little-endian host
+  free(samples);
+}
+
+TEST(DecodeTool, RefusedInputWritesNothingAndSaysWhy) {
+  const std::vector<uint8_t> reserved_block = {0x78, 0x01, 0x07};  // zlib header, final block of type 3
+  const struct { const char* kind; std::vector<uint8_t> bytes; const char* said; } cases[] = {
+      {"image", PngBuilder().ihdr(2, 1, 8, 2, 1).idat({0, 1, 2, 3, 4, 5, 6}).iend().bytes, "interlaced\n"},
+      {"image", {0xff, 0xd8, 0xff, 0xd9}, "refused (no reason recorded)\n"},  // JPEG: SOI, EOI
+      {"image", PngBuilder().ihdr(2, 1, 8, 2).chunk("IDAT", reserved_block).iend().bytes, "refused (no reason recorded)\n"},
+      {"audio", std::vector<uint8_t>(100, 'x'), "VorbisNoCapturePattern"},
+  };
+  for (const auto& c : cases) {
+    std::string err;
+    EXPECT_EQ(1, run(c.kind, c.bytes, "bad.out", &err));
+    EXPECT_NE(std::string::npos, err.find(c.said)) << err;
+    if (c.said[strlen(c.said) - 1] == '\n') {
+      EXPECT_EQ(c.said, err);  // the one line, whole
+    }
+    FILE* f = fopen("bad.out", "rb");
+    EXPECT_EQ(f, nullptr);
+    if (f) fclose(f);
+  }
+  const char* argv[] = {"vantrel-decode", "image", "no_such_file.png", "bad.out"};
+  EXPECT_EQ(1, decode_image_main(4, const_cast<char**>(argv)));
+}
+
+}  // namespace
