@@ -21,10 +21,20 @@ inline void decode(const std::vector<uint8_t>& file, int req, Decoded* d) {
   d->pixels = image_load_from_memory(file.data(), (int32_t)file.size(), &d->w, &d->h, &d->comp, req);
 }
 
-// image_failure_reason() for a refused file, "(decoded)" when it decoded.
-inline std::string decode_refusal(const std::vector<uint8_t>& file, int req) {
+// The whole decoded image as bytes (req 0: as many per pixel as the decoder
+// reports), empty when refused; the reported components and size where asked.
+inline std::vector<uint8_t> decode_bytes(const std::vector<uint8_t>& file, int req, int* comp = nullptr,
+                                         int* w = nullptr, int* h = nullptr) {
   Decoded d;
   decode(file, req, &d);
-  if (d.pixels) return "(decoded)";
-  return image_failure_reason();
+  if (comp) *comp = d.comp;
+  if (w) *w = d.w;
+  if (h) *h = d.h;
+  if (!d.pixels) return {};
+  return std::vector<uint8_t>(d.pixels, d.pixels + (size_t)d.w * d.h * (req ? req : d.comp));
+}
+
+// image_failure_reason() for a refused file, "(decoded)" when it decoded.
+inline std::string decode_refusal(const std::vector<uint8_t>& file, int req) {
+  return decode_bytes(file, req).empty() ? image_failure_reason() : "(decoded)";
 }

@@ -20,13 +20,10 @@ std::vector<uint8_t> jpeg_oracle_pixels(int width, int height, int components) {
       int g = 40 + (y * 170) / (height + 1) + noise;
       int b = 200 - ((x + y) * 120) / (width + height + 1) - edge / 2 + noise;
       uint8_t* p = &px[((size_t)y * width + x) * components];
-      if (components == 1) {
-        p[0] = (uint8_t)((r + g + b) / 3);
-      } else {
-        p[0] = (uint8_t)(r < 0 ? 0 : r > 255 ? 255 : r);
-        p[1] = (uint8_t)(g < 0 ? 0 : g > 255 ? 255 : g);
-        p[2] = (uint8_t)(b < 0 ? 0 : b > 255 ? 255 : b);
-      }
+      const int rgb[3] = {r, g, b};
+      if (components == 1) p[0] = (uint8_t)((r + g + b) / 3);
+      else
+        for (int c = 0; c < 3; ++c) p[c] = (uint8_t)(rgb[c] < 0 ? 0 : rgb[c] > 255 ? 255 : rgb[c]);
     }
   }
   return px;
@@ -40,14 +37,19 @@ struct ErrorJump {
 
 void error_exit(j_common_ptr cinfo) { longjmp(((ErrorJump*)cinfo->err)->jump, 1); }
 void no_output(j_common_ptr) {}
+
+jpeg_error_mgr* quiet_errors(ErrorJump* err) {
+  jpeg_std_error(&err->mgr);
+  err->mgr.error_exit = error_exit;
+  err->mgr.output_message = no_output;
+  return &err->mgr;
+}
 }  // namespace
 
 std::vector<uint8_t> jpeg_oracle_encode(const JpegSpec& spec, const std::vector<uint8_t>& pixels) {
   jpeg_compress_struct cinfo;
   ErrorJump err;
-  cinfo.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = error_exit;
-  err.mgr.output_message = no_output;
+  cinfo.err = quiet_errors(&err);
   unsigned char* mem = nullptr;
   unsigned long mem_len = 0;
   std::vector<uint8_t> out;
@@ -64,14 +66,9 @@ std::vector<uint8_t> jpeg_oracle_encode(const JpegSpec& spec, const std::vector<
   cinfo.in_color_space = spec.grey ? JCS_GRAYSCALE : JCS_RGB;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, spec.quality, TRUE);
-  if (!spec.grey) {
-    for (int i = 0; i < 3; ++i) {
-      cinfo.comp_info[i].h_samp_factor = spec.h[i];
-      cinfo.comp_info[i].v_samp_factor = spec.v[i];
-    }
-  } else {
-    cinfo.comp_info[0].h_samp_factor = spec.h[0];
-    cinfo.comp_info[0].v_samp_factor = spec.v[0];
+  for (int i = 0; i < cinfo.input_components; ++i) {
+    cinfo.comp_info[i].h_samp_factor = spec.h[i];
+    cinfo.comp_info[i].v_samp_factor = spec.v[i];
   }
   cinfo.restart_in_rows = spec.restart_rows;
   cinfo.restart_interval = (unsigned)spec.restart_mcus;
@@ -94,9 +91,7 @@ bool jpeg_oracle_decode(const std::vector<uint8_t>& file, int components, std::v
                         int* width, int* height) {
   jpeg_decompress_struct cinfo;
   ErrorJump err;
-  cinfo.err = jpeg_std_error(&err.mgr);
-  err.mgr.error_exit = error_exit;
-  err.mgr.output_message = no_output;
+  cinfo.err = quiet_errors(&err);
   if (setjmp(err.jump)) {
     jpeg_destroy_decompress(&cinfo);
     return false;

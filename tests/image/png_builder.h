@@ -3,10 +3,8 @@
 #pragma once
 
 #include <stdint.h>
-#include <string.h>
 #include <zlib.h>
 
-#include <string>
 #include <vector>
 
 struct PngBuilder {
@@ -15,10 +13,7 @@ struct PngBuilder {
   PngBuilder() { bytes = {137, 80, 78, 71, 13, 10, 26, 10}; }
 
   static void put32(std::vector<uint8_t>& v, uint32_t x) {
-    v.push_back((uint8_t)(x >> 24));
-    v.push_back((uint8_t)(x >> 16));
-    v.push_back((uint8_t)(x >> 8));
-    v.push_back((uint8_t)x);
+    for (int shift = 24; shift >= 0; shift -= 8) v.push_back((uint8_t)(x >> shift));
   }
 
   PngBuilder& chunk(const char* type, const std::vector<uint8_t>& data) {
@@ -26,8 +21,7 @@ struct PngBuilder {
     size_t start = bytes.size();
     bytes.insert(bytes.end(), type, type + 4);
     bytes.insert(bytes.end(), data.begin(), data.end());
-    uint32_t crc = (uint32_t)crc32(0, bytes.data() + start, (uInt)(bytes.size() - start));
-    put32(bytes, crc);
+    put32(bytes, (uint32_t)crc32(0, bytes.data() + start, (uInt)(bytes.size() - start)));
     return *this;
   }
 
@@ -35,23 +29,17 @@ struct PngBuilder {
     std::vector<uint8_t> d;
     put32(d, w);
     put32(d, h);
-    d.push_back((uint8_t)depth);
-    d.push_back((uint8_t)color);
-    d.push_back((uint8_t)comp);
-    d.push_back((uint8_t)filter);
-    d.push_back((uint8_t)interlace);
+    d.insert(d.end(), {(uint8_t)depth, (uint8_t)color, (uint8_t)comp, (uint8_t)filter, (uint8_t)interlace});
     return chunk("IHDR", d);
   }
 
   // rows: the filtered scanlines, filter byte first.
-  PngBuilder& idat(const std::vector<uint8_t>& rows) { return chunk("IDAT", zlib(rows)); }
-  PngBuilder& iend() { return chunk("IEND", {}); }
-
-  static std::vector<uint8_t> zlib(const std::vector<uint8_t>& raw) {
-    uLongf len = compressBound((uLong)raw.size());
-    std::vector<uint8_t> out(len);
-    compress2(out.data(), &len, raw.data(), (uLong)raw.size(), 6);
-    out.resize(len);
-    return out;
+  PngBuilder& idat(const std::vector<uint8_t>& rows) {
+    uLongf len = compressBound((uLong)rows.size());
+    std::vector<uint8_t> z(len);
+    compress2(z.data(), &len, rows.data(), (uLong)rows.size(), 6);
+    z.resize(len);
+    return chunk("IDAT", z);
   }
+  PngBuilder& iend() { return chunk("IEND", {}); }
 };

@@ -5,15 +5,8 @@
 #include <png.h>
 #include <string.h>
 
-static int samples_for(int color_type) {
-  switch (color_type) {
-    case 0: return 1;
-    case 2: return 3;
-    case 3: return 1;
-    case 4: return 2;
-    default: return 4;
-  }
-}
+// Samples per pixel of PNG colour types 0..6 (1, 5 are not types).
+static int samples_for(int color_type) { return "\1\0\3\1\2\0\4"[color_type]; }
 
 std::vector<uint8_t> png_oracle_pixels(const PngSpec& spec) {
   int n = samples_for(spec.color_type);
@@ -43,7 +36,6 @@ static void write_to_vector(png_structp png, png_bytep data, png_size_t len) {
   auto* out = (std::vector<uint8_t>*)png_get_io_ptr(png);
   out->insert(out->end(), data, data + len);
 }
-
 static void flush_nothing(png_structp) {}
 
 std::vector<uint8_t> png_oracle_encode(const PngSpec& spec, const std::vector<uint8_t>& pixels) {
@@ -61,29 +53,18 @@ std::vector<uint8_t> png_oracle_encode(const PngSpec& spec, const std::vector<ui
   png_byte alphas[256];
   if (spec.color_type == 3) {
     for (int i = 0; i < spec.palette_size; ++i) {
-      palette[i].red = (png_byte)(i * 37 + 5);
-      palette[i].green = (png_byte)(i * 91 + 60);
-      palette[i].blue = (png_byte)(255 - i * 13);
+      palette[i] = {(png_byte)(i * 37 + 5), (png_byte)(i * 91 + 60), (png_byte)(255 - i * 13)};
       alphas[i] = (png_byte)(i * 50 + 3);
     }
     png_set_PLTE(png, info, palette, spec.palette_size);
     if (spec.trns) png_set_tRNS(png, info, alphas, spec.trns_entries, nullptr);
   } else if (spec.trns) {
-    png_color_16 key;
-    memset(&key, 0, sizeof key);
-    key.gray = 17;  // the flat patches hold 17 in the first sample
-    key.red = 17;
-    key.green = 57;
-    key.blue = 97;
+    png_color_16 key = {0, 17, 57, 97, 17};  // the flat patches hold 17 in the first sample
     png_set_tRNS(png, info, nullptr, 0, &key);
   }
   png_set_compression_level(png, spec.zlib_level);
-  if (spec.filter >= 0) {
-    static const int masks[5] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH};
-    png_set_filter(png, 0, masks[spec.filter]);
-  } else {
-    png_set_filter(png, 0, PNG_ALL_FILTERS);
-  }
+  static const int masks[5] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH};
+  png_set_filter(png, 0, spec.filter >= 0 ? masks[spec.filter] : PNG_ALL_FILTERS);
   png_write_info(png, info);
   int n = samples_for(spec.color_type);
   for (int y = 0; y < spec.height; ++y)
@@ -124,10 +105,7 @@ bool png_oracle_decode(const std::vector<uint8_t>& file, int components, std::ve
   int color = png_get_color_type(png, info);
   png_set_expand(png);  // palette -> RGB, tRNS -> alpha
   bool has_trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
-  int native = (color == 3) ? (has_trns ? 4 : 3)
-             : (color == 0) ? (has_trns ? 2 : 1)
-             : (color == 2) ? (has_trns ? 4 : 3)
-             : (color == 4) ? 2 : 4;
+  int native = color == 3 ? 3 + has_trns : samples_for(color) + (color < 4 && has_trns);
   int want = components ? components : native;
   bool is_grey = native <= 2;
   if (want >= 3 && is_grey) png_set_gray_to_rgb(png);
@@ -146,6 +124,6 @@ bool png_oracle_decode(const std::vector<uint8_t>& file, int components, std::ve
   png_read_image(png, rows.data());
   png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
-  *file_components = (color == 3) ? (has_trns ? 4 : 3) : samples_for(color);
+  *file_components = color == 3 ? 3 + has_trns : samples_for(color);
   return true;
 }

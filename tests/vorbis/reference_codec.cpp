@@ -13,8 +13,7 @@ namespace {
 struct Lcg {
   uint32_t state;
   float next_unit() {  // [-1, 1)
-    state = state * 1664525u + 1013904223u;
-    return (float)((state >> 8) & 0xFFFFFF) / 8388608.0f - 1.0f;
+    return (float)(((state = state * 1664525u + 1013904223u) >> 8) & 0xFFFFFF) / 8388608.0f - 1.0f;
   }
 };
 
@@ -34,10 +33,9 @@ size_t memory_read(void* ptr, size_t size, size_t count, void* source) {
 
 int memory_seek(void* source, ogg_int64_t offset, int whence) {
   MemoryFile* f = (MemoryFile*)source;
-  ogg_int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? (ogg_int64_t)f->pos
-                                                                 : (ogg_int64_t)f->data->size();
-  ogg_int64_t target = base + offset;
-  if (target < 0 || target > (ogg_int64_t)f->data->size()) return -1;
+  ogg_int64_t size = (ogg_int64_t)f->data->size();
+  ogg_int64_t target = offset + (whence == SEEK_SET ? 0 : whence == SEEK_CUR ? (ogg_int64_t)f->pos : size);
+  if (target < 0 || target > size) return -1;
   f->pos = (size_t)target;
   return 0;
 }
@@ -55,30 +53,20 @@ std::vector<float> make_test_signal(SignalKind kind, int channels, int rate, int
     double f1 = 110.0 * (1 + c) * (1 + (seed % 5) * 0.13), f2 = 1234.5 + 321.0 * c;
     for (int i = 0; i < frames; ++i) {
       double t = (double)i / rate;
-      double v = 0;
-      switch (kind) {
-        case SignalKind::Tones:
-          v = 0.4 * sin(two_pi * f1 * t) + 0.2 * sin(two_pi * f2 * t + c);
-          break;
-        case SignalKind::Chirp:
-          v = 0.6 * sin(two_pi * (50.0 + 4000.0 * t / 2.0) * t * (1 + 0.1 * c));
-          break;
-        case SignalKind::Noise:
-          v = 0.3 * rng.next_unit();
-          break;
-        case SignalKind::Clicks: {
-          // Sharp attacks make the encoder switch to short blocks.
-          int period = rate / 7 + 97 * c;
-          int phase = i % period;
-          v = phase < 64 ? 0.9 * (1.0 - phase / 64.0) * (phase & 1 ? 1 : -1) : 0.02 * sin(two_pi * f1 * t);
-          break;
-        }
-        case SignalKind::Mixed: {
-          double env = (i / (rate / 3)) % 3 == 2 ? 0.0 : 1.0;  // stretches of silence
-          v = env * (0.3 * sin(two_pi * f1 * t) + 0.15 * rng.next_unit());
-          if (i % (rate / 2) == rate / 4) v += 0.8;
-          break;
-        }
+      double v;
+      if (kind == SignalKind::Tones) {
+        v = 0.4 * sin(two_pi * f1 * t) + 0.2 * sin(two_pi * f2 * t + c);
+      } else if (kind == SignalKind::Chirp) {
+        v = 0.6 * sin(two_pi * (50.0 + 4000.0 * t / 2.0) * t * (1 + 0.1 * c));
+      } else if (kind == SignalKind::Noise) {
+        v = 0.3 * rng.next_unit();
+      } else if (kind == SignalKind::Clicks) {  // sharp attacks make the encoder switch to short blocks
+        int period = rate / 7 + 97 * c, phase = i % period;
+        v = phase < 64 ? 0.9 * (1.0 - phase / 64.0) * (phase & 1 ? 1 : -1) : 0.02 * sin(two_pi * f1 * t);
+      } else {
+        double env = (i / (rate / 3)) % 3 == 2 ? 0.0 : 1.0;  // stretches of silence
+        v = env * (0.3 * sin(two_pi * f1 * t) + 0.15 * rng.next_unit());
+        if (i % (rate / 2) == rate / 4) v += 0.8;
       }
       out[(size_t)i * channels + c] = (float)v;
     }
@@ -106,9 +94,7 @@ std::vector<uint8_t> reference_encode(const std::vector<float>& interleaved, int
   ogg_stream_init(&os, 0x5EED);
   ogg_packet header, comment, code;
   vorbis_analysis_headerout(&vd, &vc, &header, &comment, &code);
-  ogg_stream_packetin(&os, &header);
-  ogg_stream_packetin(&os, &comment);
-  ogg_stream_packetin(&os, &code);
+  for (ogg_packet* p : {&header, &comment, &code}) ogg_stream_packetin(&os, p);
   ogg_page og;
   auto append = [&](const ogg_page& page) {
     result.insert(result.end(), page.header, page.header + page.header_len);
@@ -116,42 +102,28 @@ std::vector<uint8_t> reference_encode(const std::vector<float>& interleaved, int
   };
   while (ogg_stream_flush(&os, &og)) append(og);
 
-  const int frames = (int)(interleaved.size() / channels);
-  const int chunk = 1024;
-  int done = 0;
-  bool eos = false;
-  while (!eos) {
-    int n = frames - done < chunk ? frames - done : chunk;
+  // Feed the signal in chunks; an empty write marks the end, after which the
+  // encoder flushes its last blocks and the final page carries end-of-stream.
+  const int frames = (int)(interleaved.size() / channels), chunk = 1024;
+  for (int done = 0, n = 1; n > 0; done += n) {
+    n = frames - done < chunk ? frames - done : chunk;
     if (n > 0) {
       float** buffer = vorbis_analysis_buffer(&vd, n);
       for (int i = 0; i < n; ++i)
-        for (int c = 0; c < channels; ++c)
-          buffer[c][i] = interleaved[(size_t)(done + i) * channels + c];
-      vorbis_analysis_wrote(&vd, n);
-      done += n;
-    } else {
-      vorbis_analysis_wrote(&vd, 0);
+        for (int c = 0; c < channels; ++c) buffer[c][i] = interleaved[(size_t)(done + i) * channels + c];
     }
+    vorbis_analysis_wrote(&vd, n);
     while (vorbis_analysis_blockout(&vd, &vb) == 1) {
       vorbis_analysis(&vb, nullptr);
       vorbis_bitrate_addblock(&vb);
       ogg_packet op;
       while (vorbis_bitrate_flushpacket(&vd, &op)) {
         ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &og)) {
-          append(og);
-          if (ogg_page_eos(&og)) eos = true;
-        }
+        while (ogg_stream_pageout(&os, &og)) append(og);
       }
-    }
-    if (n == 0 && !eos) {
-      while (ogg_stream_flush(&os, &og)) {
-        append(og);
-        if (ogg_page_eos(&og)) eos = true;
-      }
-      break;
     }
   }
+  while (ogg_stream_flush(&os, &og)) append(og);
   ogg_stream_clear(&os);
   vorbis_block_clear(&vb);
   vorbis_dsp_clear(&vd);
@@ -169,18 +141,16 @@ ReferenceDecoded reference_decode(const std::vector<uint8_t>& ogg) {
   vorbis_info* vi = ov_info(&vf, -1);
   out.channels = vi->channels;
   out.rate = (int)vi->rate;
-  char buffer[8192];
+  int16_t buffer[4096];
   int section = 0;
   for (;;) {
-    long got = ov_read(&vf, buffer, sizeof buffer, 0, 2, 1, &section);
+    long got = ov_read(&vf, (char*)buffer, sizeof buffer, 0, 2, 1, &section);
     if (got == OV_HOLE) continue;
     if (got <= 0) {
       out.ok = got == 0;
       break;
     }
-    size_t old = out.samples.size();
-    out.samples.resize(old + (size_t)got / 2);
-    memcpy(out.samples.data() + old, buffer, (size_t)got);
+    out.samples.insert(out.samples.end(), buffer, buffer + got / 2);
   }
   ov_clear(&vf);
   return out;

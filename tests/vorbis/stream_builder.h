@@ -7,12 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-struct BitWriter {
-  std::vector<uint8_t> bytes;
-  int used = 0;  // bits used in the last byte
-  void put(uint32_t value, int bits);  // least significant bit first
-};
-
 struct SetupOptions {
   int channels = 1;
   int floor_type = 1;           // 0 is refused by the decoder
@@ -20,6 +14,7 @@ struct SetupOptions {
   int couple_same_channel = 0;  // a coupling step with magnitude == angle
   int two_modes = 0;            // mode 0 short, mode 1 long (else one short mode)
   int bad_codebook_sync = 0;
+  int overfull_codebook = 0;    // book 1 gets three codes of length 1
 };
 
 std::vector<uint8_t> make_identification(int channels, uint32_t rate, uint8_t block_sizes);
