@@ -2,7 +2,8 @@
 // the committed route (the title, the first creature room, a room whose
 // Palette shuffles, room 38's speed-up and a death burst) the game runs 600
 // frames, is restored, and must run the same 600 frames again, pixel for
-// pixel. The game runs in this process on the headless backend.
+// pixel. On the way, a death must freeze the avatar for the burst and bring
+// it back at the room's entry. The game runs in this process, headless.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -126,6 +127,21 @@ TEST(GameCapture, FiveMomentsOfTheRouteReplayAlikeAfterRestore) {
   Player deviating = p;
   deviating.route.clear();
   deviating.until(dying, p.frame + 900);
+  // Death freezes the avatar through the 1.5 s burst, then brings it back
+  // where it entered the room.
+  static GameCapture at_death;
+  ASSERT_EQ(game_capture(&at_death), 1);
+  Player burst = deviating;
+  const int dead_x = g_game.avatar_x, dead_y = g_game.avatar_y;
+  while (g_game.respawn_timer > 0.0f && burst.frame < deviating.frame + 200) {
+    ASSERT_EQ(g_game.avatar_x, dead_x);
+    ASSERT_EQ(g_game.avatar_y, dead_y);
+    burst.step(nullptr);
+  }
+  EXPECT_NEAR(burst.frame - deviating.frame, 90, 1);
+  EXPECT_EQ(g_game.avatar_x, g_game.checkpoint.avatar_x);
+  EXPECT_EQ(g_game.avatar_y, g_game.checkpoint.avatar_y);
+  game_restore(&at_death);
   deviating.run_twice("a death burst", {ScriptEvent{0, PLATFORM_EVENT_KEY_DOWN, right}});
   // The held keys are game state: the restore lets Right go again unless the
   // route held it.

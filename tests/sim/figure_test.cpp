@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "audio/voice.h"
 #include "sim/avatar.h"
 #include "sim_fixture.h"
 
@@ -56,6 +57,9 @@ TEST_F(FigureTest, FirstTicksOffALedgeKeepStepping) {
 }
 
 TEST_F(FigureTest, OnlyDeadlyClassesUnderTheBlobsKill) {
+  static int16_t noise[2 * 60000];
+  g_game.sound_enabled = 1;
+  g_game.noise_sound = noise;
   for (int fly = 0; fly < 2; fly++) {
     for (int cls = 0; cls <= 16; cls++) {
       SCOPED_TRACE(cls + 100 * fly);
@@ -63,10 +67,12 @@ TEST_F(FigureTest, OnlyDeadlyClassesUnderTheBlobsKill) {
       g_game.fly_mode = fly;
       g_game.respawn_timer = 0.0f;
       g_game.ring_radius = 0.7f;
+      voice_table.count = 0;
       avatar_figure_step(DT);
       int dies = !fly && cls != 0 && cls != 1 && cls != 13;
       EXPECT_EQ(g_game.respawn_timer, dies ? 1.5f : 0.0f);
       EXPECT_EQ(g_game.ring_radius, dies ? 0.0f : 0.7f);
+      EXPECT_EQ(voice_table.count > 0, dies) << "the death cue";
     }
   }
 }
