@@ -140,20 +140,24 @@ static void expand_row(const PngDecoder* p, const uint8_t* row, uint8_t* out, in
 // Turns the inflated rows into the image. Returns null (reason recorded) when
 // the data does not match the rows exactly or a filter type is unknown.
 // Unfilters into `image` when given (released on failure), else into a new
-// buffer. The data may lie at the end of `image` itself when each output row
-// is at least as long as a stored one: row y is read into scratch before
-// output row y is written, and no output row reaches a stored row after it.
+// buffer. The data may lie inside `image` itself: at its end when each output
+// row is at least as long as a stored one, at its start when output rows are
+// stored rows without their filter byte. Either way row y is read into
+// scratch before output row y is written, and no output row reaches a stored
+// row after it.
 static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len, int out_n, uint8_t* image) {
   const size_t row_bytes = (size_t)p->width * p->img_n;
   if (data_len != p->height * (row_bytes + 1)) {
     free(image);
     IMAGE_REFUSE(p->ctx, "not enough pixels");
   }
+  // Straight into a buffer of its own when the layouts agree; two scratch
+  // rows in stored layout (the previous one starts as zeros) otherwise, or
+  // when the data lies in the image.
+  const bool same_layout = out_n == p->img_n && !p->palette_flag;
+  const bool direct = same_layout && !image;
   if (!image) image = image_alloc_pixels(p->ctx, p->width, p->height, out_n, 0);
   if (!image) return nullptr;
-  // Two scratch rows in stored layout (the previous one starts as zeros) for
-  // images whose output layout differs from the stored one.
-  const bool direct = out_n == p->img_n && !p->palette_flag;
   uint8_t* scratch = direct ? nullptr : (uint8_t*)calloc(2, row_bytes);
   uint8_t* zero_row = direct ? (uint8_t*)calloc(1, row_bytes) : nullptr;
   if (!image || (!direct && !scratch) || (direct && !zero_row)) {
@@ -178,7 +182,10 @@ static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len
     if (direct) cur = image + y * out_stride;
     unfilter(filter, raw + 1, prev, cur, row_bytes);
     if (!direct) {
-      expand_row(p, cur, image + y * out_stride, out_n);
+      if (same_layout)
+        memcpy(image + y * out_stride, cur, row_bytes);
+      else
+        expand_row(p, cur, image + y * out_stride, out_n);
       uint8_t* t = prev;
       prev = cur;
       cur = t;
@@ -301,20 +308,24 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
         size_t raw_len = 0;
         bool over = false;
         const char* reason = nullptr;
-        // When the output rows are the longer ones, the stream inflates into
-        // the tail of the output and is unfiltered forwards from there: one
-        // buffer instead of two. Should that buffer not be granted, the reason
-        // is left as it was and the usual order (inflate, then allocate) runs.
+        // One buffer instead of two: when the output rows are the longer
+        // ones, the stream inflates into the tail of the output, and when
+        // they are the stored rows without their filter byte, into its start
+        // (with room for those bytes); either way it is unfiltered forwards
+        // from there. Should that buffer not be granted, the reason is left
+        // as it was and the usual order (inflate, then allocate) runs.
         const bool expands = out_n != p->img_n || p->palette_flag;
         const size_t out_row = (size_t)p->width * out_n;
+        const size_t out_bytes = out_row * p->height;
         uint8_t* image = nullptr;
-        if (expands && out_row >= (size_t)p->width * p->img_n + 1) {
+        if (!expands || out_row >= (size_t)p->width * p->img_n + 1) {
           const char* before = ctx->reason;
-          image = image_alloc_pixels(ctx, p->width, p->height, out_n, 1 + ZLIB_DECODE_SLACK);
+          const int64_t room = expands ? 0 : (int64_t)p->height;
+          image = image_alloc_pixels(ctx, p->width, p->height, out_n, room + 1 + ZLIB_DECODE_SLACK);
           if (!image) ctx->reason = before;
         }
         if (image) {
-          uint8_t* raw = image + out_row * p->height - expected;
+          uint8_t* raw = expands ? image + out_bytes - expected : image;
           // One byte of room past the rows so that too much data is noticed.
           bool ok = zlib_decode_into(p->idat, p->idat_len, raw, expected + 1, &raw_len, &reason, &over);
           free(p->idat);
@@ -323,7 +334,13 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
             free(image);
             IMAGE_REFUSE(ctx, over ? "not enough pixels" : reason);
           }
-          return png_unfilter(p, raw, raw_len, out_n, image);
+          image = png_unfilter(p, raw, raw_len, out_n, image);
+          if (image && !expands) {
+            // The filter bytes' room goes back; should that fail, it stays.
+            uint8_t* fitted = (uint8_t*)realloc(image, out_bytes);
+            if (fitted) image = fitted;
+          }
+          return image;
         }
         uint8_t* raw = zlib_decode_bounded(p->idat, p->idat_len, expected + 1, expected + 1, &raw_len, &reason, &over);
         free(p->idat);
