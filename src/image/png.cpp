@@ -1,9 +1,9 @@
 // PNG decoder for the subset the game ships and reads: bit depth 8, no
-// interlacing, grey, RGB, palette, grey+alpha and RGBA, with tRNS. All IDAT
-// data is gathered into one buffer and inflated at once (the output size is
-// known, so the inflater stops as soon as it would overrun it); rows are then
-// unfiltered one at a time straight into the result, expanding palette and
-// alpha in the same pass.
+// interlacing, grey, RGB, palette, grey+alpha and RGBA, with tRNS. The IDAT
+// chunks are inflated at once where they lie in the file, without being
+// gathered first (the output size is known, so the inflater stops as soon as
+// it would overrun it); rows are then unfiltered one at a time straight into
+// the result, expanding palette and alpha in the same pass.
 #include <stdlib.h>
 #include <string.h>
 
@@ -13,7 +13,7 @@
 
 enum {
   PNG_MAX_DIMENSION = 1 << 24,
-  PNG_IDAT_MIN_CAPACITY = 4096,
+  PNG_IDAT_MIN_PIECES = 64,
 };
 
 enum : uint32_t {
@@ -34,8 +34,8 @@ struct PngDecoder {
   uint8_t palette[256 * 4]; // R, G, B, A; entries past palette_len are opaque black
   bool has_trans;           // a tRNS key colour for grey or RGB
   uint8_t trans_key[3];
-  uint8_t* idat;            // gathered IDAT data
-  size_t idat_len, idat_cap;
+  ZlibPiece* idat;          // where the IDAT chunks' data lie in the input
+  size_t idat_count, idat_cap;
 };
 
 static const uint8_t PNG_SIGNATURE[8] = {137, 80, 78, 71, 13, 10, 26, 10};
@@ -244,20 +244,18 @@ static bool png_read_trns(PngDecoder* p, uint32_t length) {
 }
 
 static bool png_append_idat(PngDecoder* p, uint32_t length) {
-  if (p->idat_len + length > p->idat_cap) {
-    // Every IDAT byte still to come lies in the rest of the input, so sizing
-    // the first buffer by it means no regrowth and no copies; the pages past
-    // the data are never touched.
-    size_t rest = source_remaining(&p->ctx->source);
-    size_t cap = p->idat_cap ? p->idat_cap : (rest > (size_t)PNG_IDAT_MIN_CAPACITY ? rest : (size_t)PNG_IDAT_MIN_CAPACITY);
-    while (p->idat_len + length > cap) cap *= 2;
-    uint8_t* grown = (uint8_t*)realloc(p->idat, cap);
+  ImageSource* s = &p->ctx->source;
+  if (length == 0) return true;  // adds nothing to the stream
+  if (p->idat_count == p->idat_cap) {
+    size_t cap = p->idat_cap ? p->idat_cap * 2 : (size_t)PNG_IDAT_MIN_PIECES;
+    ZlibPiece* grown = (ZlibPiece*)realloc(p->idat, cap * sizeof(ZlibPiece));
     if (!grown) IMAGE_REFUSE(p->ctx, "outofmem");
     p->idat = grown;
     p->idat_cap = cap;
   }
-  source_read(&p->ctx->source, p->idat + p->idat_len, length);
-  p->idat_len += length;
+  // The chunk loop has made sure the whole chunk lies in the input.
+  p->idat[p->idat_count++] = {s->data + s->pos, length};
+  source_skip(s, length);
   return true;
 }
 
@@ -327,7 +325,7 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
         if (image) {
           uint8_t* raw = expands ? image + out_bytes - expected : image;
           // One byte of room past the rows so that too much data is noticed.
-          bool ok = zlib_decode_into(p->idat, p->idat_len, raw, expected + 1, &raw_len, &reason, &over);
+          bool ok = zlib_decode_into(p->idat, p->idat_count, raw, expected + 1, &raw_len, &reason, &over);
           free(p->idat);
           p->idat = nullptr;
           if (!ok) {
@@ -342,7 +340,7 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
           }
           return image;
         }
-        uint8_t* raw = zlib_decode_bounded(p->idat, p->idat_len, expected + 1, expected + 1, &raw_len, &reason, &over);
+        uint8_t* raw = zlib_decode_bounded(p->idat, p->idat_count, expected + 1, expected + 1, &raw_len, &reason, &over);
         free(p->idat);
         p->idat = nullptr;
         if (!raw) IMAGE_REFUSE(ctx, over ? "not enough pixels" : reason);
