@@ -244,8 +244,7 @@ static inline uint64_t load_le64(const uint8_t* p) {
   return v;
 }
 
-// Moves on past the current piece once it is used up, skipping empty ones;
-// the last piece stays current when all are used up.
+// Makes piece `index` current, with the cursor at its start.
 static void enter_piece(Inflater* z, size_t index) {
   const ZlibPiece& piece = z->pieces[index];
   z->piece = index;
@@ -253,6 +252,8 @@ static void enter_piece(Inflater* z, size_t index) {
   z->in_end = piece.data ? piece.data + piece.len : piece.data;
 }
 
+// Moves on past the current piece once it is used up, skipping empty ones;
+// the last piece stays current when all are used up.
 static void next_piece(Inflater* z) {
   while (z->in == z->in_end && z->piece + 1 < z->piece_count) {
     z->before += (size_t)(z->in_end - z->in_start);
@@ -653,7 +654,7 @@ static uint8_t* inflate_into(const ZlibPiece* pieces, size_t piece_count, uint8_
   z->piece_count = piece_count ? piece_count : 1;
   z->before = 0;
   z->total = 0;
-  for (size_t i = 0; i < z->piece_count; ++i) z->total += z->pieces[i].len;
+  for (size_t i = 0; i < z->piece_count; ++i) z->total += z->pieces[i].data ? z->pieces[i].len : 0;
   enter_piece(z, 0);
   z->bitbuf = 0;
   z->bitsleft = 0;

@@ -33,15 +33,15 @@ void use_one_processor(void) {
 #if defined(__linux__)
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) != 0) return;
-  int current = sched_getcpu();
-  for (int cpu = 0; cpu < CPU_SETSIZE; cpu++) {
-    if (!CPU_ISSET(cpu, &set)) continue;
-    if (current >= 0 && current < CPU_SETSIZE && CPU_ISSET(current, &set)) cpu = current;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    sched_setaffinity(0, sizeof set, &set);
-    return;
+  int cpu = sched_getcpu();
+  if (cpu < 0 || cpu >= CPU_SETSIZE || !CPU_ISSET(cpu, &set)) {
+    for (cpu = 0; cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &set); cpu++) {
+    }
+    if (cpu == CPU_SETSIZE) return;
   }
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  sched_setaffinity(0, sizeof set, &set);
 #endif
 }
 
