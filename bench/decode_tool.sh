@@ -25,13 +25,21 @@ perf=$(command -v perf || true)
 [ -n "$perf" ] && ! "$perf" stat -x, -e task-clock -- true >/dev/null 2>&1 && perf=""
 # "WALL CPU" of one run of the command in microseconds: wall clock, and the
 # CPU time of the process (steadier when the machine is shared), from perf's
-# task clock when perf is there, else from the shell's tick-based count.
+# task clock and its own clock of the process's lifetime when perf is there
+# (perf's start-up, some 30 ms, must not count as the command's), else from
+# the shell's clock and its tick-based count.
 run_us() {
   local start=$EPOCHREALTIME cpu
   if [ -n "$perf" ]; then
-    cpu=$("$perf" stat -x, -e task-clock -- "$@" 2>&1 >/dev/null | grep task-clock | cut -d, -f1)
+    local counts wall_ns
+    counts=$("$perf" stat -x, -e task-clock,duration_time -- "$@" 2>&1 >/dev/null)
     local end=$EPOCHREALTIME
-    echo "$(( ${end/./} - ${start/./} )) $(echo "$cpu * 1000 / 1" | bc)"
+    cpu=$(echo "$counts" | grep task-clock | cut -d, -f1)
+    wall_ns=$(echo "$counts" | grep duration_time | cut -d, -f1)
+    case $wall_ns in
+      ''|*[!0-9]*) wall_ns=$(( (${end/./} - ${start/./}) * 1000 )) ;;
+    esac
+    echo "$(( wall_ns / 1000 )) $(echo "$cpu * 1000 / 1" | bc)"
     return
   fi
   cpu=$( ("$@" >/dev/null; times) | tail -n 1)

@@ -42,16 +42,14 @@ enum {
 // The whole title piece into one buffer of the stream's announced length (plus
 // the most one frame can add, so a stream that runs longer loses nothing and
 // only then grows): no doubling, so no copies and no spare capacity linger.
-// Returns the frame count, negative when the stream cannot be opened or the
-// buffer cannot be had; *pcm_out is the caller's to free.
-static int decode_title(const uint8_t* bytes, int length, int* channels_out, int16_t** pcm_out) {
-  VorbisDecoder* d = vorbis_open_from_memory(bytes, length, 0, 0);
-  if (!d) return -1;
-  const int channels = vorbis_get_info(d).channels;
+// Only for a stream that does not say its length. Returns the frame count,
+// negative when the stream cannot be opened or the buffer cannot be had;
+// *pcm_out is the caller's to free.
+static int decode_title_whole(VorbisDecoder* d, int channels, int16_t** pcm_out) {
   const int64_t frame_values = (int64_t)TITLE_FRAME_MAX * channels;
-  int64_t capacity = (int64_t)vorbis_total_samples(d) * channels + frame_values;
+  int64_t capacity = frame_values;
   int64_t used = 0;
-  int16_t* pcm = capacity <= INT_MAX ? (int16_t*)malloc(sizeof(int16_t) * (size_t)capacity) : 0;
+  int16_t* pcm = (int16_t*)malloc(sizeof(int16_t) * (size_t)capacity);
   for (;;) {
     if (pcm && capacity - used < frame_values) {
       int64_t grown = capacity * 2;
@@ -60,43 +58,84 @@ static int decode_title(const uint8_t* bytes, int length, int* channels_out, int
       pcm = bigger;
       capacity = grown;
     }
-    if (!pcm) {
-      vorbis_close_decoder(d);
-      return -2;
-    }
+    if (!pcm) return -2;
     int n = vorbis_next_frame_s16_interleaved(d, channels, pcm + used, (int)(capacity - used));
     if (n == 0) break;
     used += (int64_t)n * channels;
   }
-  vorbis_close_decoder(d);
   int16_t* fitted = (int16_t*)realloc(pcm, sizeof(int16_t) * (size_t)(used > 0 ? used : 1));
   *pcm_out = fitted ? fitted : pcm;
-  *channels_out = channels;
   return (int)(used / channels);
+}
+
+// Decoding the title piece whole took most of start-up, and the first frames
+// play none of it (it begins 4000 frames after load). So it is decoded as it
+// is mixed: the voice asks for the frames it is about to read. The buffer has
+// the announced length from the start, zeros until decoded; a stream that
+// ends early leaves the zeros, one that runs longer is cut at that length.
+static void title_prepare(int frames) {
+  MusicState& m = music;
+  while (m.title_decoder && m.title_decoded < frames) {
+    int64_t room = (int64_t)(m.title_frames + TITLE_FRAME_MAX - m.title_decoded) * m.title_channels;
+    int n = vorbis_next_frame_s16_interleaved(m.title_decoder, m.title_channels,
+                                              m.title_pcm + (int64_t)m.title_decoded * m.title_channels,
+                                              (int)room);
+    if (n > 0) m.title_decoded += n;
+    if (n <= 0 || m.title_decoded >= m.title_frames) {
+      vorbis_close_decoder(m.title_decoder);
+      m.title_decoder = 0;
+    }
+  }
+}
+
+// Opens the title piece and sets up its progressive decoding; without an
+// announced length it is decoded whole here instead.
+static void title_open(const uint8_t* bytes, int length) {
+  MusicState& m = music;
+  VorbisDecoder* d = vorbis_open_from_memory(bytes, length, 0, 0);
+  if (!d) return;
+  const int channels = vorbis_get_info(d).channels;
+  const int64_t total = vorbis_total_samples(d);
+  int16_t* pcm = 0;
+  if (total == 0) {
+    int frames = decode_title_whole(d, channels, &pcm);
+    vorbis_close_decoder(d);
+    if (frames > 0 && pcm) {
+      m.title_pcm = pcm;
+      m.title_frames = m.title_decoded = frames;
+      m.title_channels = channels;
+    } else {
+      free(pcm);
+    }
+    return;
+  }
+  // Room for one more Vorbis frame past the end, so the last one never has
+  // samples dropped that the length still covers.
+  const int64_t values = (total + TITLE_FRAME_MAX) * channels;
+  if (values <= INT_MAX) pcm = (int16_t*)calloc((size_t)values, sizeof(int16_t));
+  if (!pcm) {
+    vorbis_close_decoder(d);
+    return;
+  }
+  m.title_decoder = d;
+  m.title_pcm = pcm;
+  m.title_frames = (int)total;
+  m.title_decoded = 0;
+  m.title_channels = channels;
 }
 
 int music_load(const MusicData* data) {
   MusicState& m = music;
   m.title_frames = 0;
-  if (data->title && data->title_bytes > 0) {
-    int channels = 0;
-    int16_t* pcm = 0;
-    int frames = decode_title(data->title, data->title_bytes, &channels, &pcm);
-    if (frames > 0 && pcm) {
-      m.title_pcm = pcm;
-      m.title_frames = frames;
-      m.title_channels = channels;
-    } else {
-      free(pcm);
-    }
-  }
+  if (data->title && data->title_bytes > 0) title_open(data->title, data->title_bytes);
   // The clock does not move before the first update, so start-up time spent
-  // since audio_init (this decode included) comes out of the head start.
+  // since audio_init comes out of the head start.
   uint32_t t = audio_clock() + TITLE_HEAD_START;
   if (m.title_frames > 0)
     voice_schedule({.data = m.title_pcm, .data_frames = m.title_frames, .data_persistent = 1,
                     .channels = (uint8_t)m.title_channels, .start_time = t,
-                    .duration = (uint32_t)m.title_frames, .volume = 0.75f, .key = VOICE_KEY_MUSIC});
+                    .duration = (uint32_t)m.title_frames, .volume = 0.75f, .key = VOICE_KEY_MUSIC,
+                    .prepare = m.title_decoder ? title_prepare : nullptr});
   m.music_time = t + (uint32_t)m.title_frames + TITLE_GAP;
   if (data->table && data->table_bytes > 0) music_read_track_table(data->table, data->table_bytes);
   if (!music_decoder_start(data->stream, data->stream_bytes)) return 0;
@@ -155,6 +194,8 @@ static void music_release_title(void) {
     const int16_t* data = voice_table.voices[i].data;
     if (data >= begin && data < end) return;
   }
+  vorbis_close_decoder(m.title_decoder);
+  m.title_decoder = 0;
   free(m.title_pcm);
   m.title_pcm = 0;
 }

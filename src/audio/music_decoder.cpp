@@ -104,6 +104,8 @@ void music_unload(void) {
   m.decoder = 0;
   free(m.music_pcm);
   m.music_pcm = 0;
+  vorbis_close_decoder(m.title_decoder);
+  m.title_decoder = 0;
   free(m.title_pcm);
   m.title_pcm = 0;
   array_free(m.tracks);
@@ -111,7 +113,7 @@ void music_unload(void) {
   m.total_frames = m.decoded_count = 0;
   m.music_decoded.store(0);
   m.decode_done.store(0);
-  m.title_frames = m.title_channels = 0;
+  m.title_frames = m.title_decoded = m.title_channels = 0;
   m.music_time = 0;
   m.playlist = 0;
   m.playlist_count = m.playlist_pos = m.playlist_loop = 0;

@@ -37,8 +37,10 @@ struct MusicState {
   std::atomic<int> decode_done;    // the decoder has nothing more to give
   Thread* decoder_thread;          // kept until audio_stop hands it back
   std::atomic<int> decoder_running;  // cleared by the thread when it ends
-  int16_t* title_pcm;              // the title piece, decoded whole
-  int title_frames;
+  int16_t* title_pcm;              // the title piece, decoded as it is mixed
+  VorbisDecoder* title_decoder;    // open until the title is decoded to its end
+  int title_frames;                // the announced length
+  int title_decoded;               // frames of title_pcm decoded so far
   int title_channels;
   uint32_t music_time;             // audio time of the next segment's beat
   const int* playlist;

@@ -55,6 +55,7 @@ void voice_schedule(const VoiceParams& p) {
   v.rate = p.rate;
   v.volume = p.volume;
   v.key = p.key;
+  v.prepare = p.prepare;
   // Only the far side is attenuated, linearly: no centre dip.
   v.left_gain = 1.0f;
   v.right_gain = 1.0f;
@@ -105,6 +106,12 @@ void voice_mix_span(float* destination, uint32_t time, int count, const Voice* v
   if (voice_end <= time) return;
   if (voice_end < time + (uint32_t)count) count = (int)(voice_end - time);
   uint32_t end = time + (uint32_t)count;
+  if (v.prepare) {
+    // The last source frame this span reads, plus its neighbour when the
+    // rate interpolates.
+    double last = floor((double)position + (double)v.rate * (double)count) + 2.0;
+    v.prepare(last < (double)v.data_frames ? (int)last : v.data_frames);
+  }
   float gain = v.volume * voice_envelope(&v, time);
   while (time + ENVELOPE_STEP <= end) {
     float next_gain = v.volume * voice_envelope(&v, time + ENVELOPE_STEP);

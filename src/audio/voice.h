@@ -46,6 +46,10 @@ struct Voice {
   float left_gain;         // from the pan law
   float right_gain;
   int key;                 // a VoiceKey
+  // For a source still being produced while it plays: called before the mixer
+  // reads source frames below `frames`, and must have them in place on
+  // return. Null when the whole source is there from the start.
+  void (*prepare)(int frames);
 };
 
 // One scheduled span: what to play, when and how. Unnamed fields keep these
@@ -65,6 +69,7 @@ struct VoiceParams {
   float volume = 1.0f;
   float pan = 0.0f;               // -1 left .. 1 right
   int key = VOICE_KEY_NONE;
+  void (*prepare)(int frames) = nullptr;  // see Voice; needs data_persistent
 };
 
 struct VoiceTable {

@@ -8,6 +8,10 @@
 #include <string.h>
 
 #include "image/image_internal.h"
+#include "support/os.h"
+
+// Pixel blocks from this size on are worth backing with huge pages.
+enum { HUGE_PAGE_PIXELS_BYTES = 4 << 20 };
 
 static thread_local char g_last_reason[32];
 
@@ -75,6 +79,9 @@ uint8_t* image_alloc_pixels(ImageContext* ctx, int64_t width, int64_t height, in
   if (bytes < 0 || !image_pixels_allowed(ctx, width, height)) IMAGE_REFUSE(ctx, "too large");
   uint8_t* p = (uint8_t*)malloc(bytes ? (size_t)bytes : 1);
   if (!p) IMAGE_REFUSE(ctx, "outofmem");
+  // A photograph's pixels (a 1080p RGBA image is 8 MB) take thousands of
+  // page faults otherwise; the game's own images stay below this.
+  if (bytes >= HUGE_PAGE_PIXELS_BYTES) os_prefer_huge_pages(p, (size_t)bytes);
   return p;
 }
 

@@ -3,7 +3,9 @@
 // level for long codes (each entry carries the length/distance base and extra
 // bit count), and word-sized match copies into slack kept at the buffer's end.
 // Input past the end reads as zero bits, but only a bounded amount, so a cut
-// stream fails instead of producing output without end.
+// stream fails instead of producing output without end. The input may come in
+// pieces (PNG's IDAT chunks), read where they lie: the bulk loops run within
+// a piece and the byte-wise refill steps from one to the next.
 #include "image/inflate.h"
 
 #include <stdlib.h>
@@ -193,9 +195,14 @@ static const FixedTables* fixed_tables() {
 }
 
 struct Inflater {
-  const uint8_t* in_start;
-  const uint8_t* in;      // in_start..in_end
+  const uint8_t* in_start;  // the current piece of the input
+  const uint8_t* in;        // in_start..in_end
   const uint8_t* in_end;
+  const ZlibPiece* pieces;
+  size_t piece;             // index of the current piece
+  size_t piece_count;
+  size_t before;            // input bytes in the pieces before the current one
+  size_t total;             // input bytes in all pieces
   uint64_t bitbuf;        // unread bits, least significant first
   unsigned bitsleft;      // 0..63 valid bits in bitbuf
   size_t phantom;         // zero bytes appended past the input end
@@ -237,9 +244,51 @@ static inline uint64_t load_le64(const uint8_t* p) {
   return v;
 }
 
+// Makes piece `index` current, with the cursor at its start.
+static void enter_piece(Inflater* z, size_t index) {
+  const ZlibPiece& piece = z->pieces[index];
+  z->piece = index;
+  z->in_start = z->in = piece.data;
+  z->in_end = piece.data ? piece.data + piece.len : piece.data;
+}
+
+// Moves on past the current piece once it is used up, skipping empty ones;
+// the last piece stays current when all are used up.
+static void next_piece(Inflater* z) {
+  while (z->in == z->in_end && z->piece + 1 < z->piece_count) {
+    z->before += (size_t)(z->in_end - z->in_start);
+    enter_piece(z, z->piece + 1);
+  }
+}
+
+// Puts the cursor on stream position pos, or at the end of the last piece
+// when pos is at or past the end of the input.
+static void seek_input(Inflater* z, size_t pos) {
+  // Back over the few whole bytes the bit buffer held...
+  while (z->piece > 0 && pos < z->before) {
+    enter_piece(z, z->piece - 1);
+    z->before -= (size_t)(z->in_end - z->in_start);
+  }
+  // ...or on past the pieces that end at or before pos.
+  while (pos - z->before >= (size_t)(z->in_end - z->in_start) && z->piece + 1 < z->piece_count) {
+    z->before += (size_t)(z->in_end - z->in_start);
+    enter_piece(z, z->piece + 1);
+  }
+  size_t at = pos - z->before;
+  size_t len = (size_t)(z->in_end - z->in_start);
+  z->in = z->in_start + (at < len ? at : len);
+}
+
+// The next input byte across pieces, 0 (without advancing) past the end.
+static inline int next_byte(Inflater* z) {
+  if (z->in == z->in_end) next_piece(z);
+  return z->in < z->in_end ? *z->in++ : 0;
+}
+
 static bool refill_slow(Inflater* z) {
   while (z->bitsleft <= 55) {
     uint64_t byte = 0;
+    if (z->in == z->in_end) next_piece(z);
     if (z->in < z->in_end)
       byte = *z->in++;
     else
@@ -481,27 +530,27 @@ static bool inflate_stored(Inflater* z) {
   // Back up to the first whole byte not yet consumed; phantom bytes count as
   // positions past the end.
   z->bitsleft -= z->bitsleft & 7;
-  size_t pos = (size_t)(z->in - z->in_start) + z->phantom - z->bitsleft / 8;
-  size_t in_len = (size_t)(z->in_end - z->in_start);
+  size_t pos = z->before + (size_t)(z->in - z->in_start) + z->phantom - z->bitsleft / 8;
   z->bitbuf = 0;
   z->bitsleft = 0;
-  if (pos >= in_len) {
-    z->in = z->in_end;
-    z->phantom = pos - in_len;
-  } else {
-    z->in = z->in_start + pos;
-    z->phantom = 0;
-  }
+  seek_input(z, pos);
+  z->phantom = pos >= z->total ? pos - z->total : 0;
   uint8_t header[4] = {0, 0, 0, 0};
-  for (int i = 0; i < 4 && z->in < z->in_end; ++i) header[i] = *z->in++;
+  for (int i = 0; i < 4; ++i) header[i] = (uint8_t)next_byte(z);
   uint32_t len = header[0] | (header[1] << 8);
   uint32_t nlen = header[2] | (header[3] << 8);
   if (nlen != (~len & 0xffff)) INFLATE_REFUSE("zlib corrupt");
-  if ((size_t)(z->in_end - z->in) < len) INFLATE_REFUSE("read past buffer");
+  if (z->total - (z->before + (size_t)(z->in - z->in_start)) < len) INFLATE_REFUSE("read past buffer");
   if ((size_t)(z->out_limit - z->out) < len && !ensure_room(z, len)) return false;
-  memcpy(z->out, z->in, len);
-  z->out += len;
-  z->in += len;
+  for (uint32_t left = len; left > 0;) {
+    if (z->in == z->in_end) next_piece(z);
+    size_t n = (size_t)(z->in_end - z->in);
+    if (n > left) n = left;
+    memcpy(z->out, z->in, n);
+    z->out += n;
+    z->in += n;
+    left -= (uint32_t)n;
+  }
   return true;
 }
 
@@ -559,8 +608,8 @@ static bool inflate_dynamic_tables(Inflater* z) {
 }
 
 static bool inflate_stream(Inflater* z) {
-  uint8_t cmf = z->in < z->in_end ? *z->in++ : 0;
-  uint8_t flg = z->in < z->in_end ? *z->in++ : 0;
+  uint8_t cmf = (uint8_t)next_byte(z);
+  uint8_t flg = (uint8_t)next_byte(z);
   if ((cmf * 256 + flg) % 31 != 0) INFLATE_REFUSE("bad zlib header");
   if (flg & 32) INFLATE_REFUSE("no preset dict");
   if ((cmf & 15) != 8) INFLATE_REFUSE("bad compression");
@@ -591,16 +640,22 @@ static bool inflate_stream(Inflater* z) {
 
 // Decodes into out (capacity `cap`, of which COPY_SLACK is slack); returns
 // the buffer as it ended up (it may have grown), or null with it released.
-static uint8_t* inflate_into(const uint8_t* input, size_t input_len, uint8_t* out, size_t cap, bool caller_buffer,
-                             size_t max_len, size_t* out_len, const char** reason_out, bool* over_limit) {
+static uint8_t* inflate_into(const ZlibPiece* pieces, size_t piece_count, uint8_t* out, size_t cap,
+                             bool caller_buffer, size_t max_len, size_t* out_len, const char** reason_out,
+                             bool* over_limit) {
   if (over_limit) *over_limit = false;
   Inflater* z = (Inflater*)malloc(sizeof(Inflater));
   if (!z) {
     if (!caller_buffer) free(out);
     return inflate_refuse(reason_out, "outofmem");
   }
-  z->in_start = z->in = input;
-  z->in_end = input ? input + input_len : input;
+  static const ZlibPiece NO_INPUT = {nullptr, 0};
+  z->pieces = piece_count ? pieces : &NO_INPUT;
+  z->piece_count = piece_count ? piece_count : 1;
+  z->before = 0;
+  z->total = 0;
+  for (size_t i = 0; i < z->piece_count; ++i) z->total += z->pieces[i].data ? z->pieces[i].len : 0;
+  enter_piece(z, 0);
   z->bitbuf = 0;
   z->bitsleft = 0;
   z->phantom = 0;
@@ -623,7 +678,7 @@ static uint8_t* inflate_into(const uint8_t* input, size_t input_len, uint8_t* ou
   return result;
 }
 
-uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expected_len,
+uint8_t* zlib_decode_bounded(const ZlibPiece* pieces, size_t piece_count, size_t expected_len,
                              size_t max_len, size_t* out_len, const char** reason_out,
                              bool* over_limit) {
   size_t cap = expected_len + COPY_SLACK;
@@ -632,12 +687,12 @@ uint8_t* zlib_decode_bounded(const uint8_t* input, size_t input_len, size_t expe
     if (over_limit) *over_limit = false;
     return inflate_refuse(reason_out, "outofmem");
   }
-  return inflate_into(input, input_len, out, cap, false, max_len, out_len, reason_out, over_limit);
+  return inflate_into(pieces, piece_count, out, cap, false, max_len, out_len, reason_out, over_limit);
 }
 
-bool zlib_decode_into(const uint8_t* input, size_t input_len, uint8_t* out, size_t max_len, size_t* out_len,
-                      const char** reason_out, bool* over_limit) {
-  return inflate_into(input, input_len, out, max_len + COPY_SLACK, true, max_len, out_len, reason_out,
+bool zlib_decode_into(const ZlibPiece* pieces, size_t piece_count, uint8_t* out, size_t max_len,
+                      size_t* out_len, const char** reason_out, bool* over_limit) {
+  return inflate_into(pieces, piece_count, out, max_len + COPY_SLACK, true, max_len, out_len, reason_out,
                       over_limit) != nullptr;
 }
 
@@ -645,6 +700,7 @@ uint8_t* zlib_decode_to_new_buffer(const uint8_t* input, int32_t input_len, int3
                                    const char** reason_out) {
   size_t produced = 0;
   size_t len = input_len > 0 ? (size_t)input_len : 0;
+  const ZlibPiece whole = {input, input ? len : 0};
   // Starting near the likely size saves the copies and fresh pages of a dozen
   // doublings; the guess is capped, so a large stream still grows. Should the
   // guess itself not be granted, the usual 16 KiB start gets its chance.
@@ -652,10 +708,10 @@ uint8_t* zlib_decode_to_new_buffer(const uint8_t* input, int32_t input_len, int3
   if (guess < INITIAL_CAPACITY - COPY_SLACK) guess = INITIAL_CAPACITY - COPY_SLACK;
   const char* reason = nullptr;
   bool over_limit = false;
-  uint8_t* out = zlib_decode_bounded(input, len, guess, 0x7fffffff, &produced, &reason, &over_limit);
+  uint8_t* out = zlib_decode_bounded(&whole, 1, guess, 0x7fffffff, &produced, &reason, &over_limit);
   if (!out && !over_limit && reason && strcmp(reason, "outofmem") == 0 && guess > INITIAL_CAPACITY - COPY_SLACK) {
     reason = nullptr;
-    out = zlib_decode_bounded(input, len, INITIAL_CAPACITY - COPY_SLACK, 0x7fffffff, &produced, &reason, nullptr);
+    out = zlib_decode_bounded(&whole, 1, INITIAL_CAPACITY - COPY_SLACK, 0x7fffffff, &produced, &reason, nullptr);
   }
   if (out) {
     *out_len = (int32_t)produced;

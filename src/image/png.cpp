@@ -1,9 +1,9 @@
 // PNG decoder for the subset the game ships and reads: bit depth 8, no
-// interlacing, grey, RGB, palette, grey+alpha and RGBA, with tRNS. All IDAT
-// data is gathered into one buffer and inflated at once (the output size is
-// known, so the inflater stops as soon as it would overrun it); rows are then
-// unfiltered one at a time straight into the result, expanding palette and
-// alpha in the same pass.
+// interlacing, grey, RGB, palette, grey+alpha and RGBA, with tRNS. The IDAT
+// chunks are inflated at once where they lie in the file, without being
+// gathered first (the output size is known, so the inflater stops as soon as
+// it would overrun it); rows are then unfiltered one at a time straight into
+// the result, expanding palette and alpha in the same pass.
 #include <stdlib.h>
 #include <string.h>
 
@@ -13,7 +13,7 @@
 
 enum {
   PNG_MAX_DIMENSION = 1 << 24,
-  PNG_IDAT_MIN_CAPACITY = 4096,
+  PNG_IDAT_MIN_PIECES = 64,
 };
 
 enum : uint32_t {
@@ -34,8 +34,8 @@ struct PngDecoder {
   uint8_t palette[256 * 4]; // R, G, B, A; entries past palette_len are opaque black
   bool has_trans;           // a tRNS key colour for grey or RGB
   uint8_t trans_key[3];
-  uint8_t* idat;            // gathered IDAT data
-  size_t idat_len, idat_cap;
+  ZlibPiece* idat;          // where the IDAT chunks' data lie in the input
+  size_t idat_count, idat_cap;
 };
 
 static const uint8_t PNG_SIGNATURE[8] = {137, 80, 78, 71, 13, 10, 26, 10};
@@ -140,20 +140,24 @@ static void expand_row(const PngDecoder* p, const uint8_t* row, uint8_t* out, in
 // Turns the inflated rows into the image. Returns null (reason recorded) when
 // the data does not match the rows exactly or a filter type is unknown.
 // Unfilters into `image` when given (released on failure), else into a new
-// buffer. The data may lie at the end of `image` itself when each output row
-// is at least as long as a stored one: row y is read into scratch before
-// output row y is written, and no output row reaches a stored row after it.
+// buffer. The data may lie inside `image` itself: at its end when each output
+// row is at least as long as a stored one, at its start when output rows are
+// stored rows without their filter byte. Either way row y is read into
+// scratch before output row y is written, and no output row reaches a stored
+// row after it.
 static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len, int out_n, uint8_t* image) {
   const size_t row_bytes = (size_t)p->width * p->img_n;
   if (data_len != p->height * (row_bytes + 1)) {
     free(image);
     IMAGE_REFUSE(p->ctx, "not enough pixels");
   }
+  // Straight into a buffer of its own when the layouts agree; two scratch
+  // rows in stored layout (the previous one starts as zeros) otherwise, or
+  // when the data lies in the image.
+  const bool same_layout = out_n == p->img_n && !p->palette_flag;
+  const bool direct = same_layout && !image;
   if (!image) image = image_alloc_pixels(p->ctx, p->width, p->height, out_n, 0);
   if (!image) return nullptr;
-  // Two scratch rows in stored layout (the previous one starts as zeros) for
-  // images whose output layout differs from the stored one.
-  const bool direct = out_n == p->img_n && !p->palette_flag;
   uint8_t* scratch = direct ? nullptr : (uint8_t*)calloc(2, row_bytes);
   uint8_t* zero_row = direct ? (uint8_t*)calloc(1, row_bytes) : nullptr;
   if (!image || (!direct && !scratch) || (direct && !zero_row)) {
@@ -178,7 +182,10 @@ static uint8_t* png_unfilter(PngDecoder* p, const uint8_t* data, size_t data_len
     if (direct) cur = image + y * out_stride;
     unfilter(filter, raw + 1, prev, cur, row_bytes);
     if (!direct) {
-      expand_row(p, cur, image + y * out_stride, out_n);
+      if (same_layout)
+        memcpy(image + y * out_stride, cur, row_bytes);
+      else
+        expand_row(p, cur, image + y * out_stride, out_n);
       uint8_t* t = prev;
       prev = cur;
       cur = t;
@@ -237,20 +244,18 @@ static bool png_read_trns(PngDecoder* p, uint32_t length) {
 }
 
 static bool png_append_idat(PngDecoder* p, uint32_t length) {
-  if (p->idat_len + length > p->idat_cap) {
-    // Every IDAT byte still to come lies in the rest of the input, so sizing
-    // the first buffer by it means no regrowth and no copies; the pages past
-    // the data are never touched.
-    size_t rest = source_remaining(&p->ctx->source);
-    size_t cap = p->idat_cap ? p->idat_cap : (rest > (size_t)PNG_IDAT_MIN_CAPACITY ? rest : (size_t)PNG_IDAT_MIN_CAPACITY);
-    while (p->idat_len + length > cap) cap *= 2;
-    uint8_t* grown = (uint8_t*)realloc(p->idat, cap);
+  ImageSource* s = &p->ctx->source;
+  if (length == 0) return true;  // adds nothing to the stream
+  if (p->idat_count == p->idat_cap) {
+    size_t cap = p->idat_cap ? p->idat_cap * 2 : (size_t)PNG_IDAT_MIN_PIECES;
+    ZlibPiece* grown = (ZlibPiece*)realloc(p->idat, cap * sizeof(ZlibPiece));
     if (!grown) IMAGE_REFUSE(p->ctx, "outofmem");
     p->idat = grown;
     p->idat_cap = cap;
   }
-  source_read(&p->ctx->source, p->idat + p->idat_len, length);
-  p->idat_len += length;
+  // The chunk loop has made sure the whole chunk lies in the input.
+  p->idat[p->idat_count++] = {s->data + s->pos, length};
+  source_skip(s, length);
   return true;
 }
 
@@ -301,31 +306,41 @@ static uint8_t* png_decode(PngDecoder* p, int req_comp, int* out_n_result) {
         size_t raw_len = 0;
         bool over = false;
         const char* reason = nullptr;
-        // When the output rows are the longer ones, the stream inflates into
-        // the tail of the output and is unfiltered forwards from there: one
-        // buffer instead of two. Should that buffer not be granted, the reason
-        // is left as it was and the usual order (inflate, then allocate) runs.
+        // One buffer instead of two: when the output rows are the longer
+        // ones, the stream inflates into the tail of the output, and when
+        // they are the stored rows without their filter byte, into its start
+        // (with room for those bytes); either way it is unfiltered forwards
+        // from there. Should that buffer not be granted, the reason is left
+        // as it was and the usual order (inflate, then allocate) runs.
         const bool expands = out_n != p->img_n || p->palette_flag;
         const size_t out_row = (size_t)p->width * out_n;
+        const size_t out_bytes = out_row * p->height;
         uint8_t* image = nullptr;
-        if (expands && out_row >= (size_t)p->width * p->img_n + 1) {
+        if (!expands || out_row >= (size_t)p->width * p->img_n + 1) {
           const char* before = ctx->reason;
-          image = image_alloc_pixels(ctx, p->width, p->height, out_n, 1 + ZLIB_DECODE_SLACK);
+          const int64_t room = expands ? 0 : (int64_t)p->height;
+          image = image_alloc_pixels(ctx, p->width, p->height, out_n, room + 1 + ZLIB_DECODE_SLACK);
           if (!image) ctx->reason = before;
         }
         if (image) {
-          uint8_t* raw = image + out_row * p->height - expected;
+          uint8_t* raw = expands ? image + out_bytes - expected : image;
           // One byte of room past the rows so that too much data is noticed.
-          bool ok = zlib_decode_into(p->idat, p->idat_len, raw, expected + 1, &raw_len, &reason, &over);
+          bool ok = zlib_decode_into(p->idat, p->idat_count, raw, expected + 1, &raw_len, &reason, &over);
           free(p->idat);
           p->idat = nullptr;
           if (!ok) {
             free(image);
             IMAGE_REFUSE(ctx, over ? "not enough pixels" : reason);
           }
-          return png_unfilter(p, raw, raw_len, out_n, image);
+          image = png_unfilter(p, raw, raw_len, out_n, image);
+          if (image && !expands) {
+            // The filter bytes' room goes back; should that fail, it stays.
+            uint8_t* fitted = (uint8_t*)realloc(image, out_bytes);
+            if (fitted) image = fitted;
+          }
+          return image;
         }
-        uint8_t* raw = zlib_decode_bounded(p->idat, p->idat_len, expected + 1, expected + 1, &raw_len, &reason, &over);
+        uint8_t* raw = zlib_decode_bounded(p->idat, p->idat_count, expected + 1, expected + 1, &raw_len, &reason, &over);
         free(p->idat);
         p->idat = nullptr;
         if (!raw) IMAGE_REFUSE(ctx, over ? "not enough pixels" : reason);

@@ -5,6 +5,10 @@
 
 #include <stdlib.h>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -215,5 +219,19 @@ void os_release_large_blocks(int large_bytes) {
   mallopt(M_TRIM_THRESHOLD, large_bytes);
 #else
   (void)large_bytes;
+#endif
+}
+
+void os_prefer_huge_pages(void* block, size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  // Only whole pages inside the block; the advice is a hint, so a kernel
+  // that refuses it changes nothing.
+  const uintptr_t page = 4096;
+  uintptr_t start = ((uintptr_t)block + page - 1) & ~(page - 1);
+  uintptr_t end = ((uintptr_t)block + bytes) & ~(page - 1);
+  if (end > start) madvise((void*)start, end - start, MADV_HUGEPAGE);
+#else
+  (void)block;
+  (void)bytes;
 #endif
 }

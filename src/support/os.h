@@ -3,6 +3,7 @@
 // file open. Everything above this file is portable C++.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
 
@@ -30,6 +31,11 @@ int os_affinity_mask(uint32_t* words, int max_words);
 // on its way to classes) then holds no freed image-sized holes. Nothing
 // happens where the library offers no such setting.
 void os_release_large_blocks(int large_bytes);
+
+// Hints that a large block about to be written whole be backed by huge
+// pages where the system offers them: one fault per 2 MiB instead of one per
+// 4 KiB. Nothing happens elsewhere.
+void os_prefer_huge_pages(void* block, size_t bytes);
 
 // Opens a file. Windows takes the UTF-16 name and mode (so every name the file
 // system allows is reachable); POSIX systems take the UTF-8 name as it is.

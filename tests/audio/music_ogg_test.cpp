@@ -81,6 +81,13 @@ TEST_F(MusicOggTest, MissingPiecesFallBackQuietly) {
   load(&title_mono(), nullptr, &stream_4s());
   EXPECT_EQ(voice_count(), 1);
   EXPECT_EQ(music_schedule_track(1), 0);
+  // The title is decoded as it is mixed: none of it before, all of it by its end.
+  EXPECT_EQ(music.title_decoded, 0);
+  const Voice& title = voice_table.voices[0];
+  std::vector<float> mixed(2 * (size_t)title.duration);
+  voice_mix_span(mixed.data(), title.start_time, (int)title.duration, &title);
+  EXPECT_EQ(music.title_decoded, music.title_frames);
+  EXPECT_EQ(music.title_frames, 22050);
 }
 
 // A stream whose last page claims fewer frames than it holds must not make

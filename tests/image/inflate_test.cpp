@@ -5,6 +5,7 @@
 #include <string.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,46 @@ TEST(InflateStreams, EveryTruncationAndBitFlipIsRefusedOrDecodesLikeZlib) {
   }
   EXPECT_GT(refused, 0);
   EXPECT_GT(decoded, 0);
+}
+
+// A stream split into pieces (as PNG splits it into IDAT chunks) decodes to
+// the same bytes, or fails for the same reason, as the stream in one piece,
+// wherever the cuts fall: inside a stored block's header or data, between a
+// bit buffer's refills, or with empty pieces between.
+TEST(InflateStreams, PiecesDecodeLikeTheWholeStream) {
+  const std::vector<uint8_t> raw = mixed_data(3000);
+  auto cut = zlib_compress(raw, 6, Z_DEFAULT_STRATEGY);
+  cut.resize(cut.size() / 2);
+  auto flipped = zlib_compress(raw, 6, Z_DEFAULT_STRATEGY);
+  flipped[40] ^= 0x10;
+  const std::vector<std::vector<uint8_t>> streams = {zlib_compress(raw, 0, Z_DEFAULT_STRATEGY),
+                                                     zlib_compress(raw, 6, Z_DEFAULT_STRATEGY), cut, flipped};
+  auto decode = [](const std::vector<ZlibPiece>& pieces, std::string* out) {
+    size_t len = 0;
+    const char* reason = "";
+    uint8_t* data = zlib_decode_bounded(pieces.data(), pieces.size(), 4096, 1 << 20, &len, &reason, nullptr);
+    *out = data ? std::string((const char*)data, len) : std::string("refused: ") + reason;
+    free(data);
+  };
+  const size_t sizes[] = {1, 0, 7, 3, 0, 0, 13, 64, 2};
+  for (size_t i = 0; i < streams.size(); ++i) {
+    const std::vector<uint8_t>& stream = streams[i];
+    std::string whole, split;
+    decode({{stream.data(), stream.size()}}, &whole);
+    if (i < 2) {
+      EXPECT_EQ(whole, std::string(raw.begin(), raw.end()));
+    }
+    for (size_t first : {1, 3}) {  // every byte its own piece, or a cycle of sizes
+      std::vector<ZlibPiece> pieces;
+      for (size_t at = 0, k = 0; at < stream.size(); ++k) {
+        size_t n = first == 1 ? 1 : std::min(sizes[k % 9], stream.size() - at);
+        pieces.push_back({stream.data() + at, n});
+        at += n;
+      }
+      decode(pieces, &split);
+      EXPECT_EQ(split, whole) << stream.size() << " bytes, pieces " << first;
+    }
+  }
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <vector>
-
 #include "decode_file.h"
 #include "vorbis/vorbis.h"
 
@@ -53,10 +51,10 @@ int decode_audio_main(int argc, char** argv) {
     fprintf(stderr, "usage: %s audio IN.ogg OUT.wav\n", argv[0]);
     return 1;
   }
-  std::vector<uint8_t> input;
+  DecodeInput input;
   if (!decode_read_input(argv[2], &input)) return 1;
   int error = VorbisOk;
-  VorbisDecoder* d = vorbis_open_from_memory(input.data(), (int)input.size(), &error, nullptr);
+  VorbisDecoder* d = vorbis_open_from_memory(input.data, (int)input.size, &error, nullptr);
   if (!d) return decode_refused(error != VorbisOk ? vorbis_error_name(error) : nullptr);
   VorbisInfo info = vorbis_get_info(d);
   // Frames decode straight into one buffer sized from the stream's length

@@ -9,32 +9,41 @@ int decode_refused(const char* reason) {
   return 1;
 }
 
-int decode_read_input(const char* path, std::vector<uint8_t>* out) {
+// Appends up to n bytes from f; false when the buffer cannot grow.
+static bool read_more(FILE* f, DecodeInput* out, size_t n, size_t* got) {
+  uint8_t* grown = (uint8_t*)realloc(out->data, out->size + n);
+  if (!grown) return false;
+  out->data = grown;
+  *got = fread(out->data + out->size, 1, n, f);
+  out->size += *got;
+  return true;
+}
+
+int decode_read_input(const char* path, DecodeInput* out) {
   FILE* f = fopen(path, "rb");
   bool ok = f != nullptr;
   if (f) {
-    // One read of the size the file says it has; anything past that (a file
-    // still growing, or one whose size cannot be asked) is read in pieces.
+    // One read of the size the file says it has, into a buffer that is not
+    // cleared first (the read fills it); anything past that (a file still
+    // growing, or one whose size cannot be asked) is read in pieces.
     long size = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
     size_t got = 0;
     if (size > 0 && (unsigned long)size <= 0x7fffffffUL && fseek(f, 0, SEEK_SET) == 0) {
-      out->resize((size_t)size);
-      got = fread(out->data(), 1, (size_t)size, f);
-      out->resize(got);
+      ok = read_more(f, out, (size_t)size, &got);
     } else {
       rewind(f);
     }
-    uint8_t buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->insert(out->end(), buf, buf + n);
-    ok = !ferror(f);
+    const size_t piece = 65536;
+    while (ok && out->size <= 0x7fffffff && (ok = read_more(f, out, piece, &got)) && got > 0) {
+    }
+    ok = ok && !ferror(f);
     fclose(f);
   }
   if (!ok) {
     fprintf(stderr, "cannot read %s\n", path);
     return 0;
   }
-  if (out->size() > 0x7fffffff) {
+  if (out->size > 0x7fffffff) {
     fprintf(stderr, "%s is too large\n", path);
     return 0;
   }

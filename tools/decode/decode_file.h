@@ -5,17 +5,26 @@
 
 #include <stddef.h>
 #include <stdint.h>
-
-#include <vector>
+#include <stdlib.h>
 
 // Says on one line why the decoder refused the input: its reason, or, when it
 // recorded none (null or empty), "refused (no reason recorded)". Returns 1,
 // the exit status of a refusal.
 int decode_refused(const char* reason);
 
+// A whole input file, released with the record.
+struct DecodeInput {
+  uint8_t* data = nullptr;
+  size_t size = 0;
+  DecodeInput() = default;
+  DecodeInput(const DecodeInput&) = delete;
+  DecodeInput& operator=(const DecodeInput&) = delete;
+  ~DecodeInput() { free(data); }
+};
+
 // The whole of `path` into out, at most 2^31 - 1 bytes (what the decoders
 // take). On failure: "cannot read PATH" or "PATH is too large", and 0.
-int decode_read_input(const char* path, std::vector<uint8_t>* out);
+int decode_read_input(const char* path, DecodeInput* out);
 
 // `head` then `body` as the new contents of `path` (either may be empty). On
 // failure the partial file is removed, "cannot write PATH" is said, and 0.

@@ -7,8 +7,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <vector>
-
 #include "decode_file.h"
 #include "image/image.h"
 
@@ -17,10 +15,10 @@ int decode_image_main(int argc, char** argv) {
     fprintf(stderr, "usage: %s image IN OUT.pam\n", argv[0]);
     return 1;
   }
-  std::vector<uint8_t> input;
+  DecodeInput input;
   if (!decode_read_input(argv[2], &input)) return 1;
   int32_t w = 0, h = 0, comp = 0;
-  uint8_t* pixels = image_load_from_memory(input.data(), (int32_t)input.size(), &w, &h, &comp, 4);
+  uint8_t* pixels = image_load_from_memory(input.data, (int32_t)input.size, &w, &h, &comp, 4);
   if (!pixels) return decode_refused(image_failure_reason());
   char header[128];
   int header_bytes = snprintf(header, sizeof header,

@@ -25,19 +25,23 @@ const char* const USAGE =
     "         [game options...]\n";
 
 // One processor makes the game decode its music on the main thread, one
-// block per frame, so the sound does not depend on thread timing.
+// block per frame, so the sound does not depend on thread timing. Which one
+// does not matter: the one we are running on, so that runs started side by
+// side do not all queue for the first processor.
 // Elsewhere (WebAssembly) there is one processor and no thread to begin with.
 void use_one_processor(void) {
 #if defined(__linux__)
   cpu_set_t set;
   if (sched_getaffinity(0, sizeof set, &set) != 0) return;
-  for (int cpu = 0; cpu < CPU_SETSIZE; cpu++) {
-    if (!CPU_ISSET(cpu, &set)) continue;
-    CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
-    sched_setaffinity(0, sizeof set, &set);
-    return;
+  int cpu = sched_getcpu();
+  if (cpu < 0 || cpu >= CPU_SETSIZE || !CPU_ISSET(cpu, &set)) {
+    for (cpu = 0; cpu < CPU_SETSIZE && !CPU_ISSET(cpu, &set); cpu++) {
+    }
+    if (cpu == CPU_SETSIZE) return;
   }
+  CPU_ZERO(&set);
+  CPU_SET(cpu, &set);
+  sched_setaffinity(0, sizeof set, &set);
 #endif
 }
 
