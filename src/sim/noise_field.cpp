@@ -136,19 +136,31 @@ void refresh_noise_select(NoiseFieldCache& c, const uint8_t* noise, const uint32
     if (wanted[v] != c.select_of_value[v]) changed[n_changed++] = v;
   if (current && n_changed == 0) return;
   uint8_t* select = c.select;
+  uint8_t* bits = c.select_bits;
   if (!current || n_changed > MAX_PATCHED_VALUES) {
     for (int i = 0; i < NOISE_BYTES_SIZE; i++) select[i] = wanted[noise[i]];
+    for (int n = 0; n < NOISE_BYTES_SIZE / 8; n++) {
+      uint8_t packed = 0;
+      for (int i = 0; i < 8; i++) packed |= (uint8_t)((select[n * 8 + i] & 1) << i);
+      bits[n] = packed;
+    }
   } else {
     index_positions(c, noise);
     const uint16_t* positions = c.positions;
     for (int k = 0; k < n_changed; k++) {
       int v = changed[k];
       uint8_t sel = wanted[v];
+      uint8_t bit_set = sel & 1;
       int32_t end = c.value_start[v + 1];
-      for (int32_t p = c.value_start[v]; p < end; p++) select[positions[p]] = sel;
+      for (int32_t p = c.value_start[v]; p < end; p++) {
+        uint32_t at = positions[p];
+        select[at] = sel;
+        bits[at >> 3] = (uint8_t)((bits[at >> 3] & ~(1u << (at & 7))) | (uint32_t)bit_set << (at & 7));
+      }
     }
   }
   memcpy(select + NOISE_BYTES_SIZE, select, NOISE_BYTES_TAIL);
+  memcpy(bits + NOISE_BYTES_SIZE / 8, bits, NOISE_BYTES_TAIL / 8);
   memcpy(c.select_of_value, wanted, sizeof(c.select_of_value));
   c.select_noise = noise;
   c.select_version = noise_tables_version();
@@ -306,14 +318,26 @@ int vector_level(void) {
   return g_vector_limit < best ? g_vector_limit : best;
 }
 
-void row_select(int level, uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* table,
+// The SSE2 loop's pixels per selector byte, for the frame's two colours.
+void refresh_select_patterns(NoiseFieldCache& c, uint32_t colour0, uint32_t colour1) {
+  if (c.select_patterns_ready && c.select_patterns_colour0 == colour0 && c.select_patterns_colour1 == colour1)
+    return;
+  for (int v = 0; v < 256; v++)
+    for (int i = 0; i < 8; i++) c.select_patterns[v][i] = (v >> i & 1) ? colour1 : colour0;
+  c.select_patterns_colour0 = colour0;
+  c.select_patterns_colour1 = colour1;
+  c.select_patterns_ready = true;
+}
+
+void row_select(int level, uint32_t* dst, const uint8_t* scene, int cols, const NoiseFieldCache& c,
                 const uint32_t starts[256], uint32_t colour0, uint32_t colour1) {
 #if defined(NOISE_FIELD_HAVE_X86)
-  if (level >= NOISE_VECTOR_AVX2) return noise_row_select_avx2(dst, scene, cols, table, starts, colour0, colour1);
-  if (level >= NOISE_VECTOR_SSE2) return noise_row_select_sse2(dst, scene, cols, table, starts, colour0, colour1);
+  if (level >= NOISE_VECTOR_AVX2)
+    return noise_row_select_avx2(dst, scene, cols, c.select_bits, starts, colour0, colour1);
+  if (level >= NOISE_VECTOR_SSE2) return noise_row_select_sse2(dst, scene, cols, c.select_bits, starts, c.select_patterns);
 #endif
   (void)level;
-  noise_row_select_portable(dst, scene, cols, table, starts, colour0, colour1);
+  noise_row_select_portable(dst, scene, cols, c.select, starts, colour0, colour1);
 }
 
 void row_colours(int level, uint32_t* dst, const uint8_t* scene, int cols, const uint32_t* table,
@@ -366,11 +390,11 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
   if (palette_two_colours(g.palette, &a, &b)) {
     uint32_t colour0, colour1;
     refresh_noise_select(g_noise_cache, noise, g.palette, a, b, &colour0, &colour1);
-    const uint8_t* select = g_noise_cache.select;
+    if (level == NOISE_VECTOR_SSE2) refresh_select_patterns(g_noise_cache, colour0, colour1);
     for (int j = 0; j < rows; j++) {
       row_starts(f, j, starts);
       row_select(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
-                 select, starts, colour0, colour1);
+                 g_noise_cache, starts, colour0, colour1);
     }
   } else {
     refresh_noise_colours(g_noise_cache, noise, g.palette);
