@@ -312,13 +312,15 @@ int g_vector_limit = NOISE_VECTOR_AVX2;
 int vector_level(void) {
 #if defined(NOISE_FIELD_HAVE_X86)
   static const int best = noise_field_avx2_supported() ? NOISE_VECTOR_AVX2 : NOISE_VECTOR_SSE2;
+#elif defined(NOISE_FIELD_HAVE_SIMD128)
+  const int best = NOISE_VECTOR_SIMD128;
 #else
   const int best = NOISE_VECTOR_NONE;
 #endif
   return g_vector_limit < best ? g_vector_limit : best;
 }
 
-// The SSE2 loop's pixels per selector byte, for the frame's two colours.
+// The 128-bit loops' pixels per selector byte, for the frame's two colours.
 void refresh_select_patterns(NoiseFieldCache& c, uint32_t colour0, uint32_t colour1) {
   if (c.select_patterns_ready && c.select_patterns_colour0 == colour0 && c.select_patterns_colour1 == colour1)
     return;
@@ -335,6 +337,9 @@ void row_select(int level, uint32_t* dst, const uint8_t* scene, int cols, const 
   if (level >= NOISE_VECTOR_AVX2)
     return noise_row_select_avx2(dst, scene, cols, c.select_bits, starts, colour0, colour1);
   if (level >= NOISE_VECTOR_SSE2) return noise_row_select_sse2(dst, scene, cols, c.select_bits, starts, c.select_patterns);
+#elif defined(NOISE_FIELD_HAVE_SIMD128)
+  if (level >= NOISE_VECTOR_SIMD128)
+    return noise_row_select_simd128(dst, scene, cols, c.select_bits, starts, c.select_patterns);
 #endif
   (void)level;
   noise_row_select_portable(dst, scene, cols, c.select, starts, colour0, colour1);
@@ -390,6 +395,7 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
   if (palette_two_colours(g.palette, &a, &b)) {
     uint32_t colour0, colour1;
     refresh_noise_select(g_noise_cache, noise, g.palette, a, b, &colour0, &colour1);
+    // The 128-bit loops (SSE2, SIMD128) take their colours from patterns.
     if (level == NOISE_VECTOR_SSE2) refresh_select_patterns(g_noise_cache, colour0, colour1);
     for (int j = 0; j < rows; j++) {
       row_starts(f, j, starts);

@@ -45,7 +45,7 @@ struct NoiseFieldCache {
   // past it. The vector loops merge classes and pick colours 32 bits at a time.
   uint8_t select_bits[(NOISE_BYTES_SIZE + NOISE_BYTES_TAIL) / 8 + 8];
 
-  // For the SSE2 loop: the eight pixels of every selector byte value in the
+  // For the 128-bit loops: the eight pixels of every selector byte value in the
   // colours select_patterns_colour0/1 stand for (rebuilt when they change).
   alignas(32) uint32_t select_patterns[256][8];
   uint32_t select_patterns_colour0, select_patterns_colour1;
@@ -81,4 +81,11 @@ void noise_row_select_avx2(uint32_t* dst, const uint8_t* scene, int cols, const 
 void noise_row_colours_avx2(uint32_t* dst, const uint8_t* scene, int cols, const uint32_t* table,
                             const uint32_t starts[256]);
 int noise_field_avx2_supported(void);
+#endif
+
+#if defined(__wasm_simd128__)
+#define NOISE_FIELD_HAVE_SIMD128 1
+// The browser's 128-bit vectors: the SSE2 loop's method.
+void noise_row_select_simd128(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* bits,
+                              const uint32_t starts[256], const uint32_t patterns[256][8]);
 #endif
