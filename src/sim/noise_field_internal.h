@@ -39,13 +39,13 @@ struct NoiseFieldCache {
   const uint8_t* select_noise;
   uint32_t select_version;
 
-  // The same selectors packed eight to a byte (bit i of byte n is entry
+  // Kept only where the WebAssembly vector loop runs (NOISE_FIELD_KEEPS_BITS):
+  // the same selectors packed eight to a byte (bit i of byte n is entry
   // 8n + i), tail included, plus slack for one 8-byte read at the last
-  // entry: 8 KB, which stays in the first-level cache while a frame streams
-  // past it. The vector loops merge classes and pick colours 32 bits at a time.
+  // entry. The loop merges classes and picks colours 32 bits at a time.
   uint8_t select_bits[(NOISE_BYTES_SIZE + NOISE_BYTES_TAIL) / 8 + 8];
 
-  // For the 128-bit loops: the eight pixels of every selector byte value in the
+  // For that loop: the eight pixels of every selector byte value in the
   // colours select_patterns_colour0/1 stand for (rebuilt when they change).
   alignas(32) uint32_t select_patterns[256][8];
   uint32_t select_patterns_colour0, select_patterns_colour1;
@@ -72,11 +72,9 @@ void noise_row_select_portable(uint32_t* dst, const uint8_t* scene, int cols, co
 #if (defined(__x86_64__) || defined(_M_X64)) && (defined(__GNUC__) || defined(__clang__))
 #define NOISE_FIELD_HAVE_X86 1
 // SSE2 is part of x86-64; AVX2 runs only where noise_field_avx2_supported().
-// Both read the packed selectors (select_bits); SSE2 turns each selector
-// byte into pixels through patterns (select_patterns for colour0/colour1).
-void noise_row_select_sse2(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* bits,
-                           const uint32_t starts[256], const uint32_t patterns[256][8]);
-void noise_row_select_avx2(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* bits,
+void noise_row_select_sse2(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* table,
+                           const uint32_t starts[256], uint32_t colour0, uint32_t colour1);
+void noise_row_select_avx2(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* table,
                            const uint32_t starts[256], uint32_t colour0, uint32_t colour1);
 void noise_row_colours_avx2(uint32_t* dst, const uint8_t* scene, int cols, const uint32_t* table,
                             const uint32_t starts[256]);
@@ -85,7 +83,8 @@ int noise_field_avx2_supported(void);
 
 #if defined(__wasm_simd128__)
 #define NOISE_FIELD_HAVE_SIMD128 1
-// The browser's 128-bit vectors: the SSE2 loop's method.
+#define NOISE_FIELD_KEEPS_BITS 1
+// The browser's 128-bit vectors, from select_bits and select_patterns.
 void noise_row_select_simd128(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* bits,
                               const uint32_t starts[256], const uint32_t patterns[256][8]);
 #endif
