@@ -1,10 +1,9 @@
 // The renderer's two-colour row loop in 128-bit WebAssembly SIMD, for the
-// browser build. WebAssembly has no variable shifts or byte blends to widen
-// selector bytes cheaply, so it reads the selectors packed eight to a byte
+// browser build. It reads the selectors packed eight to a byte
 // (select_bits), merges classes 32 columns at a time with scalar masks, and
 // turns each selector byte into eight pixels by copying its pattern
-// (select_patterns). A pixel's value depends only on its place, so chunks
-// may overlap.
+// (select_patterns): two 16-byte loads and stores, no widening of bytes to
+// pixels. A pixel's value depends only on its place, so chunks may overlap.
 #include "sim/noise_field_internal.h"
 
 #if defined(NOISE_FIELD_HAVE_SIMD128)
