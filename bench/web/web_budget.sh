@@ -1,6 +1,7 @@
 #!/bin/sh
 # The web build's budgets: sizes here, the rest measured in headless chromium
-# by web_budget.js beside the native runner on the plain renderer. Prints a
+# by web_budget.js beside the native runner on the plain renderer, both
+# playing the same frames. Prints a
 # report; it is not a test, since timings depend on the machine.
 # usage: bench/web/web_budget.sh   (after make web and make build)
 set -eu
@@ -23,11 +24,9 @@ if ! cmp -s "$root/tests/web/package-lock.json" "$work/package-lock.json" ||
   (cd "$work" && npm ci --no-audit --no-fund >npm.log 2>&1) || { echo "web_budget: npm ci failed" >&2; exit 1; }
 fi
 
-# The native figures: the route's first 900 frames (the title, then room 1
-# and 2), the plain renderer, music decoded a block per frame as on the web.
-rm -rf "$work/native" && mkdir -p "$work/native"
-ln -s "$root/build/packed.dat" "$work/native/packed.dat"
-(cd "$work/native" && "$native" --portable --stats --frames 900 --save-dir save \
-  --script "$root/assets/route.txt" >stats.txt 2>/dev/null) || [ $? -eq 3 ]
+# The native figures come from the same session as the browser's: after the
+# browser has played, web_budget.js replays its keys at the frames where the
+# game saw them through the native runner (plain renderer, music decoded a
+# block per frame as on the web) and measures the same frames.
 CHROMIUM=$(command -v chromium) NODE_PATH="$work/node_modules" \
-  node "$root/bench/web/web_budget.js" "$dist" "$work/native/stats.txt"
+  node "$root/bench/web/web_budget.js" "$dist" "$native" "$root/build/packed.dat" "$work/native"

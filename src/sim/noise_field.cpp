@@ -87,6 +87,22 @@ void refresh_noise_colours(NoiseFieldCache& c, const uint8_t* noise, const uint3
   c.colours_version = noise_tables_version();
 }
 
+#if defined(NOISE_FIELD_KEEPS_BITS)
+const bool KEEPS_BITS = true;
+#else
+const bool KEEPS_BITS = false;
+#endif
+
+// select_bits from select, and their tail.
+void pack_select_bits(NoiseFieldCache& c) {
+  for (int n = 0; n < NOISE_BYTES_SIZE / 8; n++) {
+    uint8_t packed = 0;
+    for (int i = 0; i < 8; i++) packed |= (uint8_t)((c.select[n * 8 + i] & 1) << i);
+    c.select_bits[n] = packed;
+  }
+  memcpy(c.select_bits + NOISE_BYTES_SIZE / 8, c.select_bits, NOISE_BYTES_TAIL / 8);
+}
+
 // True when the Palette holds at most two distinct colours; then every entry
 // equals *a_out or *b_out (the same when there is only one).
 bool palette_two_colours(const uint32_t* palette, uint32_t* a_out, uint32_t* b_out) {
@@ -138,15 +154,24 @@ void refresh_noise_select(NoiseFieldCache& c, const uint8_t* noise, const uint32
   uint8_t* select = c.select;
   if (!current || n_changed > MAX_PATCHED_VALUES) {
     for (int i = 0; i < NOISE_BYTES_SIZE; i++) select[i] = wanted[noise[i]];
+    if (KEEPS_BITS) pack_select_bits(c);
   } else {
     index_positions(c, noise);
     const uint16_t* positions = c.positions;
+    uint8_t* bits = c.select_bits;
     for (int k = 0; k < n_changed; k++) {
       int v = changed[k];
       uint8_t sel = wanted[v];
       int32_t end = c.value_start[v + 1];
       for (int32_t p = c.value_start[v]; p < end; p++) select[positions[p]] = sel;
+      if (!KEEPS_BITS) continue;
+      uint32_t bit_set = sel & 1;
+      for (int32_t p = c.value_start[v]; p < end; p++) {
+        uint32_t at = positions[p];
+        bits[at >> 3] = (uint8_t)((bits[at >> 3] & ~(1u << (at & 7))) | bit_set << (at & 7));
+      }
     }
+    if (KEEPS_BITS) memcpy(bits + NOISE_BYTES_SIZE / 8, bits, NOISE_BYTES_TAIL / 8);
   }
   memcpy(select + NOISE_BYTES_SIZE, select, NOISE_BYTES_TAIL);
   memcpy(c.select_of_value, wanted, sizeof(c.select_of_value));
@@ -300,20 +325,36 @@ int g_vector_limit = NOISE_VECTOR_AVX2;
 int vector_level(void) {
 #if defined(NOISE_FIELD_HAVE_X86)
   static const int best = noise_field_avx2_supported() ? NOISE_VECTOR_AVX2 : NOISE_VECTOR_SSE2;
+#elif defined(NOISE_FIELD_HAVE_SIMD128)
+  const int best = NOISE_VECTOR_SIMD128;
 #else
   const int best = NOISE_VECTOR_NONE;
 #endif
   return g_vector_limit < best ? g_vector_limit : best;
 }
 
-void row_select(int level, uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* table,
+// The WebAssembly vector loop's pixels per selector byte, for the frame's two colours.
+void refresh_select_patterns(NoiseFieldCache& c, uint32_t colour0, uint32_t colour1) {
+  if (c.select_patterns_ready && c.select_patterns_colour0 == colour0 && c.select_patterns_colour1 == colour1)
+    return;
+  for (int v = 0; v < 256; v++)
+    for (int i = 0; i < 8; i++) c.select_patterns[v][i] = (v >> i & 1) ? colour1 : colour0;
+  c.select_patterns_colour0 = colour0;
+  c.select_patterns_colour1 = colour1;
+  c.select_patterns_ready = true;
+}
+
+void row_select(int level, uint32_t* dst, const uint8_t* scene, int cols, const NoiseFieldCache& c,
                 const uint32_t starts[256], uint32_t colour0, uint32_t colour1) {
 #if defined(NOISE_FIELD_HAVE_X86)
-  if (level >= NOISE_VECTOR_AVX2) return noise_row_select_avx2(dst, scene, cols, table, starts, colour0, colour1);
-  if (level >= NOISE_VECTOR_SSE2) return noise_row_select_sse2(dst, scene, cols, table, starts, colour0, colour1);
+  if (level >= NOISE_VECTOR_AVX2) return noise_row_select_avx2(dst, scene, cols, c.select, starts, colour0, colour1);
+  if (level >= NOISE_VECTOR_SSE2) return noise_row_select_sse2(dst, scene, cols, c.select, starts, colour0, colour1);
+#elif defined(NOISE_FIELD_HAVE_SIMD128)
+  if (level >= NOISE_VECTOR_SIMD128)
+    return noise_row_select_simd128(dst, scene, cols, c.select_bits, starts, c.select_patterns);
 #endif
   (void)level;
-  noise_row_select_portable(dst, scene, cols, table, starts, colour0, colour1);
+  noise_row_select_portable(dst, scene, cols, c.select, starts, colour0, colour1);
 }
 
 void row_colours(int level, uint32_t* dst, const uint8_t* scene, int cols, const uint32_t* table,
@@ -366,11 +407,11 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
   if (palette_two_colours(g.palette, &a, &b)) {
     uint32_t colour0, colour1;
     refresh_noise_select(g_noise_cache, noise, g.palette, a, b, &colour0, &colour1);
-    const uint8_t* select = g_noise_cache.select;
+    if (KEEPS_BITS && level == NOISE_VECTOR_SIMD128) refresh_select_patterns(g_noise_cache, colour0, colour1);
     for (int j = 0; j < rows; j++) {
       row_starts(f, j, starts);
       row_select(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
-                 select, starts, colour0, colour1);
+                 g_noise_cache, starts, colour0, colour1);
     }
   } else {
     refresh_noise_colours(g_noise_cache, noise, g.palette);

@@ -22,9 +22,10 @@ void set_layer_row(int cls, int32_t a, int32_t b);
 // The widest vector code the renderer uses. Every level draws the same
 // pictures; tests pin each one in turn to hold them to that.
 enum {
-  NOISE_VECTOR_NONE = 0,  // portable C++
-  NOISE_VECTOR_SSE2 = 1,  // x86-64 baseline
-  NOISE_VECTOR_AVX2 = 2,  // only where the processor and the system run it
+  NOISE_VECTOR_NONE = 0,     // portable C++
+  NOISE_VECTOR_SSE2 = 1,     // x86-64 baseline
+  NOISE_VECTOR_SIMD128 = 1,  // the same rung in WebAssembly (built with -msimd128)
+  NOISE_VECTOR_AVX2 = 2,     // only where the processor and the system run it
 };
 // Caps the level (NOISE_VECTOR_AVX2: the best this machine runs) and returns
 // the level now in effect, which may be lower than asked.

@@ -38,6 +38,18 @@ struct NoiseFieldCache {
   uint8_t select_of_value[PALETTE_SIZE];  // what select holds per byte value
   const uint8_t* select_noise;
   uint32_t select_version;
+
+  // Kept only where the WebAssembly vector loop runs (NOISE_FIELD_KEEPS_BITS):
+  // the same selectors packed eight to a byte (bit i of byte n is entry
+  // 8n + i), tail included, plus slack for one 8-byte read at the last
+  // entry. The loop merges classes and picks colours 32 bits at a time.
+  uint8_t select_bits[(NOISE_BYTES_SIZE + NOISE_BYTES_TAIL) / 8 + 8];
+
+  // For that loop: the eight pixels of every selector byte value in the
+  // colours select_patterns_colour0/1 stand for (rebuilt when they change).
+  alignas(32) uint32_t select_patterns[256][8];
+  uint32_t select_patterns_colour0, select_patterns_colour1;
+  bool select_patterns_ready;
 };
 
 // The one cache render_noise_field keeps (zero at start: nothing cached).
@@ -67,4 +79,12 @@ void noise_row_select_avx2(uint32_t* dst, const uint8_t* scene, int cols, const 
 void noise_row_colours_avx2(uint32_t* dst, const uint8_t* scene, int cols, const uint32_t* table,
                             const uint32_t starts[256]);
 int noise_field_avx2_supported(void);
+#endif
+
+#if defined(__wasm_simd128__)
+#define NOISE_FIELD_HAVE_SIMD128 1
+#define NOISE_FIELD_KEEPS_BITS 1
+// The browser's 128-bit vectors, from select_bits and select_patterns.
+void noise_row_select_simd128(uint32_t* dst, const uint8_t* scene, int cols, const uint8_t* bits,
+                              const uint32_t starts[256], const uint32_t patterns[256][8]);
 #endif

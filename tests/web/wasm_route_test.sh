@@ -28,6 +28,17 @@ for side in native wasm; do
   run "$side" 3 --save-dir save2 --wav first.wav --frames 3600 --script "$route"
 done
 cmp "$work/native/trace.csv" "$work/wasm/trace.csv" || fail "the traces differ"
+
+# The renderer's WebAssembly vector loop draws what the plain one and the
+# native one draw: frames from the title, rooms 1 and 2 and the fades between.
+run wasm 3 --save-dir save3 --frames 900 --capture vector --capture-every 97 --script "$route"
+run wasm 3 --portable --save-dir save4 --frames 900 --capture plain --capture-every 97 --script "$route"
+run native 3 --save-dir save3 --frames 900 --capture vector --capture-every 97 --script "$route"
+for f in "$work"/native/vector/*; do
+  name=$(basename "$f")
+  cmp -s "$f" "$work/wasm/vector/$name" && cmp -s "$f" "$work/wasm/plain/$name" ||
+    fail "frame capture $name differs between the renderers"
+done
 rows=$(wc -l <"$work/native/trace.csv")
 
 node -e '

@@ -8,6 +8,7 @@
 #include "core/game_state.h"
 #include "platform/shell.h"
 #include "platform/web/web_backend.h"
+#include "sim/noise_field.h"
 
 namespace {
 
@@ -94,6 +95,11 @@ EMSCRIPTEN_KEEPALIVE int web_query(int what) {
     default: return 0;
   }
 }
+
+// Caps the renderer's vector code (0: the plain C++ loops) and returns the
+// level in effect, so the budget script can hold the browser's plain renderer
+// against the native runner's.
+EMSCRIPTEN_KEEPALIVE int web_renderer_limit(int level) { return noise_field_limit_vector(level); }
 
 }  // extern "C"
 
