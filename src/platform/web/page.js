@@ -34,6 +34,14 @@
   };
   Module.print = function (text) { console.log(text); };
   Module.printErr = function (text) { console.warn(text); };
+  // The module is built for WebAssembly with 128-bit SIMD; a browser that
+  // cannot compile it aborts before the game starts. Say so instead of
+  // leaving the loading bar up for good.
+  Module.onAbort = function () {
+    if (state.started) return;
+    page.message('ERROR', 'This browser cannot run the game (it needs WebAssembly with SIMD).');
+    page.ended(END_FATAL);
+  };
 
   function show(id, visible) {
     var el = byId(id);
