@@ -5,6 +5,10 @@
 //                  [game options...]
 // --prefix follows an earlier route up to the entry of ROOM and searches on
 // from there (for working on one room without solving all before it).
+//   vantrel-solver --margin ROUTE [--jitter J[,J...]] [--trials K]
+//                  [--from capture|continue|both] [--last-room N]
+// measures instead how much timing error each room of ROUTE forgives (see
+// margin.h) and prints one line per room.
 // DIR holds packed.dat (and, with +cheat, loose rooms that override it).
 // Rooms are solved in order, each from where the previous one left the
 // avatar; the route is only written when the whole row is solved.
@@ -20,6 +24,7 @@
 
 #include "core/game_state.h"
 #include "solver/game_driver.h"
+#include "solver/margin.h"
 #include "solver/report.h"
 #include "solver/search.h"
 
@@ -36,6 +41,10 @@ struct Args {
   int from_room = 0;                  // ... up to the entry of this room
   SearchOptions search;
   std::string game_line = "-sound";
+  std::string margin_route;  // measure this route instead of solving
+  std::vector<int> jitters = {3, 6};
+  int trials = 20;
+  int from_capture = 1, from_continue = 1;
 };
 
 std::string absolute(const char* path) {
@@ -71,6 +80,21 @@ int parse_args(int argc, char** argv, Args* a) {
     } else if (!strcmp(s, "--max-expansions") && v) {
       a->search.max_expansions = atol(v);
       i++;
+    } else if (!strcmp(s, "--margin") && v) {
+      a->margin_route = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--jitter") && v) {
+      a->jitters.clear();
+      for (const char* p = v; *p; p++)
+        if (p == v || p[-1] == ',') a->jitters.push_back(atoi(p));
+      i++;
+    } else if (!strcmp(s, "--trials") && v) {
+      a->trials = atoi(v);
+      i++;
+    } else if (!strcmp(s, "--from") && v) {
+      a->from_capture = strcmp(v, "continue") != 0;
+      a->from_continue = strcmp(v, "capture") != 0;
+      i++;
     } else if (s[0] == '-' && s[1] == '-') {
       return 0;
     } else {
@@ -78,8 +102,10 @@ int parse_args(int argc, char** argv, Args* a) {
       a->game_line += s;
     }
   }
+  for (int j : a->jitters)
+    if (j < 0 || j > 60) return 0;
   return a->search.macro_frames >= 2 && a->search.macro_frames <= 60 && a->last_room >= 1 &&
-         a->last_room <= LAST_ROOM;
+         a->last_room <= LAST_ROOM && a->trials >= 1 && a->trials <= 10000 && !a->jitters.empty();
 }
 
 // Follows a route script (as written by this tool) until the game enters
@@ -128,6 +154,46 @@ void print_room(const RoomResult& r) {
   fflush(stdout);
 }
 
+// One line per room: passes out of the trials for each start and jitter,
+// then the same summed over the rooms.
+int measure_margins(Driver* d, const Args& args) {
+  std::vector<ScriptLine> lines;
+  if (!margin_read_script(args.margin_route.c_str(), &lines)) {
+    fprintf(stderr, "vantrel-solver: cannot read %s\n", args.margin_route.c_str());
+    return 1;
+  }
+  std::vector<RoomRoute> rooms;
+  if (!margin_split_route(d, lines, args.last_room, &rooms)) return 1;
+  std::vector<MarginFrom> starts;
+  if (args.from_capture) starts.push_back(MARGIN_FROM_CAPTURE);
+  if (args.from_continue) starts.push_back(MARGIN_FROM_CONTINUE);
+  std::vector<long> sums(starts.size() * args.jitters.size(), 0);
+  for (RoomRoute& room : rooms) {
+    if (args.from_continue && !margin_prepare_continue(d, &room)) {
+      fprintf(stderr, "vantrel-solver: room %d cannot be continued\n", room.room);
+      return 1;
+    }
+    printf("room %2d %5.1f s", room.room, room.frames / 60.0);
+    size_t k = 0;
+    for (MarginFrom from : starts)
+      for (int j : args.jitters) {
+        int passed = margin_passes(d, room, from, j, args.trials, MARGIN_SEED_MEASURE);
+        sums[k++] += passed;
+        printf("  %s J%d %d/%d", from == MARGIN_FROM_CAPTURE ? "capture" : "continue", j, passed, args.trials);
+      }
+    printf("\n");
+    fflush(stdout);
+  }
+  printf("all rooms");
+  size_t k = 0;
+  for (MarginFrom from : starts)
+    for (int j : args.jitters)
+      printf("  %s J%d %ld/%ld", from == MARGIN_FROM_CAPTURE ? "capture" : "continue", j, sums[k++],
+             (long)rooms.size() * args.trials);
+  printf("\n");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,6 +213,7 @@ int main(int argc, char** argv) {
   Driver d = {};
   d.record = &script;
   if (!driver_start(&d, args.game_line.c_str())) return 1;
+  if (!args.margin_route.empty()) return measure_margins(&d, args);
 
   if (args.prefix_path && !follow_prefix(&d, args.prefix_path, args.from_room)) {
     fprintf(stderr, "vantrel-solver: %s does not lead into room %d\n", args.prefix_path, args.from_room);
