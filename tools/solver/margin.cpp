@@ -6,9 +6,12 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <limits.h>
+
 #include <algorithm>
 
 #include "core/game_state.h"
+#include "solver/search.h"
 
 namespace {
 
@@ -53,10 +56,12 @@ std::vector<Timed> jittered(const RoomRoute& room, MarginFrom from, int jitter, 
   return out;
 }
 
-int play_trial(Driver* d, const RoomRoute& room, MarginFrom from, const std::vector<Timed>& events) {
+// Frames until the edge is passed, or 0 when the trial dies, turns back or
+// runs out of time.
+int play_trial(Driver* d, const RoomRoute& room, MarginFrom from, const std::vector<Timed>& events,
+               long limit) {
   driver_load(d, from == MARGIN_FROM_CONTINUE ? room.continued.data() : room.entry.data());
   size_t next = 0;
-  long limit = room.frames + MARGIN_GRACE_FRAMES;
   for (long f = 0; f < limit; f++) {
     while (next < events.size() && events[next].frame == f) {
       driver_key(d, events[next].line.key, events[next].line.down);
@@ -65,9 +70,64 @@ int play_trial(Driver* d, const RoomRoute& room, MarginFrom from, const std::vec
     driver_run(d);
     if (driver_dying()) return 0;
     int edge = driver_pending_edge();
-    if (edge != 0) return edge > 0;
+    if (edge != 0) return edge > 0 ? (int)f + 1 : 0;
   }
   return 0;
+}
+
+// Each key's events alternate from its state at the entry and keep apart.
+int events_valid(const RoomRoute& room) {
+  for (int bit : KEY_BITS) {
+    int held = (room.held_at_entry & bit) != 0;
+    long last = -1;
+    for (const ScriptLine& l : room.events) {
+      if (l.key != bit) continue;
+      if (l.frame <= last || l.down == held) return 0;
+      held = l.down;
+      last = l.frame;
+    }
+  }
+  return 1;
+}
+
+void sort_events(std::vector<ScriptLine>* events) {
+  std::stable_sort(events->begin(), events->end(),
+                   [](const ScriptLine& a, const ScriptLine& b) { return a.frame < b.frame; });
+}
+
+// One random change of the kind a person's alternatives differ by: one key
+// event earlier or later, everything from some moment on earlier or later,
+// or a stop (direction keys let go for a while) before going on.
+void mutate(RoomRoute* room, uint64_t* rng) {
+  std::vector<ScriptLine>& ev = room->events;
+  static const int SINGLE[] = {-6, -4, -2, 2, 4, 6};
+  static const int SUFFIX[] = {-6, -3, 3, 6, 12};
+  static const int STOP[] = {6, 12, 24};
+  int kind = (int)(split_mix(rng) % 3);
+  if (ev.empty()) kind = 2;
+  if (kind == 0) {
+    ScriptLine& l = ev[split_mix(rng) % ev.size()];
+    l.frame = std::max(0L, l.frame + SINGLE[split_mix(rng) % 6]);
+  } else if (kind == 1) {
+    long from = ev[split_mix(rng) % ev.size()].frame;
+    int shift = SUFFIX[split_mix(rng) % 5];
+    for (ScriptLine& l : ev)
+      if (l.frame >= from) l.frame = std::max(0L, l.frame + shift);
+  } else {
+    long at = (long)(split_mix(rng) % (uint64_t)std::max(1, room->frames));
+    int wait = STOP[split_mix(rng) % 3];
+    int held = room->held_at_entry;
+    for (const ScriptLine& l : ev)
+      if (l.frame < at) held = l.down ? held | l.key : held & ~l.key;
+    for (ScriptLine& l : ev)
+      if (l.frame >= at) l.frame += wait;
+    for (int bit : {DRIVE_RIGHT, DRIVE_LEFT})
+      if (held & bit) {
+        ev.push_back(ScriptLine{at, 0, bit});
+        ev.push_back(ScriptLine{at + wait, 1, bit});
+      }
+  }
+  sort_events(&ev);
 }
 
 void begin_room(Driver* d, RoomRoute* room) {
@@ -153,14 +213,88 @@ int margin_prepare_continue(Driver* d, RoomRoute* room) {
   return 1;
 }
 
-int margin_passes(Driver* d, const RoomRoute& room, MarginFrom from, int jitter, int trials, int seed_set) {
+int margin_fails(Driver* d, const RoomRoute& room, MarginFrom from, int jitter, int trials, int seed_set,
+                 int fail_limit) {
   std::vector<ScriptLine>* record = d->record;
   d->record = nullptr;
-  int passed = 0;
-  for (int k = 0; k < trials; k++) {
+  int failed = 0;
+  for (int k = 0; k < trials && failed <= fail_limit; k++) {
     uint64_t seed = (uint64_t)seed_set << 48 ^ (uint64_t)room.room << 32 ^ (uint64_t)jitter << 16 ^ (uint64_t)k;
-    passed += play_trial(d, room, from, jittered(room, from, jitter, seed));
+    failed += !play_trial(d, room, from, jittered(room, from, jitter, seed), room.frames + MARGIN_GRACE_FRAMES);
   }
   d->record = record;
-  return passed;
+  return failed;
+}
+
+int margin_passes(Driver* d, const RoomRoute& room, MarginFrom from, int jitter, int trials, int seed_set) {
+  return trials - margin_fails(d, room, from, jitter, trials, seed_set, trials);
+}
+
+int margin_settle(Driver* d, RoomRoute* room, long limit) {
+  std::vector<ScriptLine>* record = d->record;
+  d->record = nullptr;
+  int frames = play_trial(d, *room, MARGIN_FROM_CAPTURE, jittered(*room, MARGIN_FROM_CAPTURE, 0, 0), limit);
+  d->record = record;
+  if (!frames) return 0;
+  room->frames = frames;
+  while (!room->events.empty() && room->events.back().frame >= frames) room->events.pop_back();
+  return 1;
+}
+
+int margin_from_actions(Driver* d, const std::vector<uint8_t>& actions, int last_frames, int macro_frames,
+                        RoomRoute* room) {
+  std::vector<ScriptLine>* record = d->record;
+  long frame = d->frame;
+  std::vector<ScriptLine> events;
+  d->record = &events;
+  d->frame = 0;
+  driver_load(d, room->entry.data());
+  int keys = 0, ok = 0;
+  for (size_t k = 0; k < actions.size() && !ok; k++) {
+    int frames = k + 1 == actions.size() ? last_frames : macro_frames;
+    for (int i = 0; i < frames && !ok; i++) {
+      keys = action_keys(actions[k], i);
+      driver_frame(d, keys);
+      if (driver_dying()) break;
+      ok = driver_pending_edge() == 1;
+    }
+    if (driver_dying()) break;
+  }
+  // A route found from a continue may be a step short from the capture:
+  // the last keys are held a little longer.
+  for (int i = 0; i < MARGIN_GRACE_FRAMES && !ok && !driver_dying() && driver_pending_edge() == 0; i++) {
+    driver_frame(d, keys & ~DRIVE_JUMP);
+    ok = driver_pending_edge() == 1;
+  }
+  room->events = events;
+  room->frames = (int)d->frame;
+  d->record = record;
+  d->frame = frame;
+  return ok && !driver_dying();
+}
+
+int margin_slack_fails(Driver* d, RoomRoute* room, const std::vector<int>& jitters, int trials, int fail_limit) {
+  if (!events_valid(*room) || !margin_settle(d, room, room->frames + MARGIN_GRACE_FRAMES)) return INT_MAX;
+  int failed = 0;
+  for (int j : jitters) {
+    failed += margin_fails(d, *room, MARGIN_FROM_CONTINUE, j, trials, MARGIN_SEED_SEARCH, fail_limit - failed);
+    if (failed > fail_limit) break;
+  }
+  return failed;
+}
+
+int margin_improve(Driver* d, RoomRoute* room, const std::vector<int>& jitters, int trials, int tries,
+                   uint64_t seed) {
+  int best = margin_slack_fails(d, room, jitters, trials, INT_MAX - 1);
+  uint64_t rng = seed;
+  for (int t = 0; t < tries && best > 0 && best != INT_MAX; t++) {
+    RoomRoute next = *room;
+    mutate(&next, &rng);
+    int failed = margin_slack_fails(d, &next, jitters, trials, best);
+    if (failed < best || (failed == best && next.frames < room->frames)) {
+      *room = next;
+      best = failed;
+    }
+  }
+  return best;
 }

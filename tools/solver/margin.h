@@ -43,5 +43,24 @@ int margin_prepare_continue(Driver* d, RoomRoute* room);
 // Trials of the room at jitter J that pass, out of `trials`; J = 0 is the
 // route as written.
 int margin_passes(Driver* d, const RoomRoute& room, MarginFrom from, int jitter, int trials, int seed_set);
+// The same counted as failures, stopping once more than fail_limit failed.
+int margin_fails(Driver* d, const RoomRoute& room, MarginFrom from, int jitter, int trials, int seed_set,
+                 int fail_limit);
+// Plays the room's events unjittered from the capture, within `limit` frames;
+// on success sets its frames and drops events after the edge.
+int margin_settle(Driver* d, RoomRoute* room, long limit);
+// The room's events and frames from macro-actions played from room->entry.
+// Returns 0 when they do not lead past the edge alive.
+int margin_from_actions(Driver* d, const std::vector<uint8_t>& actions, int last_frames, int macro_frames,
+                        RoomRoute* room);
+// Failed trials from a continue over `jitters` with the search's own seeds,
+// INT_MAX when the route itself does not pass from the capture; stops past
+// fail_limit.
+int margin_slack_fails(Driver* d, RoomRoute* room, const std::vector<int>& jitters, int trials, int fail_limit);
+// Tries `tries` small changes of the route's timing (keys earlier or later,
+// stops before going on) and keeps each that fails fewer trials. Returns the
+// failures of the route kept.
+int margin_improve(Driver* d, RoomRoute* room, const std::vector<int>& jitters, int trials, int tries,
+                   uint64_t seed);
 // Reads a route script as written by the solver; 0 when it cannot be read.
 int margin_read_script(const char* path, std::vector<ScriptLine>* lines);

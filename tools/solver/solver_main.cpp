@@ -45,6 +45,8 @@ struct Args {
   std::vector<int> jitters = {3, 6};
   int trials = 20;
   int from_capture = 1, from_continue = 1;
+  std::string previous_path;  // a route whose rooms are candidates as well
+  int slack_tries = 40;       // timing changes tried on each room's route
 };
 
 std::string absolute(const char* path) {
@@ -79,6 +81,12 @@ int parse_args(int argc, char** argv, Args* a) {
       i++;
     } else if (!strcmp(s, "--max-expansions") && v) {
       a->search.max_expansions = atol(v);
+      i++;
+    } else if (!strcmp(s, "--previous") && v) {
+      a->previous_path = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--slack-tries") && v) {
+      a->slack_tries = atoi(v);
       i++;
     } else if (!strcmp(s, "--margin") && v) {
       a->margin_route = absolute(v);
@@ -148,9 +156,11 @@ double now_seconds(void) {
 }
 
 void print_room(const RoomResult& r) {
-  printf("room %2d: %s %5.1f s  candidates %6ld  deaths %5ld  ways %3d  (%.1f s)\n", r.room,
-         r.solved ? "solved" : "FAILED", r.route_frames / 60.0, r.candidates, r.deaths, r.distinct_ways,
-         r.seconds);
+  printf("room %2d: %s %5.1f s  candidates %6ld  deaths %5ld  ways %3d  margin %d/%d %d/%d from capture, "
+         "%d/%d %d/%d from continue  (%.1f s)\n",
+         r.room, r.solved ? "solved" : "FAILED", r.route_frames / 60.0, r.candidates, r.deaths, r.distinct_ways,
+         r.margin_capture[0], r.margin_trials, r.margin_capture[1], r.margin_trials, r.margin_continue[0],
+         r.margin_trials, r.margin_continue[1], r.margin_trials, r.seconds);
   fflush(stdout);
 }
 
@@ -194,6 +204,83 @@ int measure_margins(Driver* d, const Args& args) {
   return 0;
 }
 
+const int MEASURE_JITTERS[2] = {3, 6};
+
+// Among the search's ways through the room (searched from a continue, where a
+// returning player starts) and the previous route's, the one that forgives
+// the most timing error from a continue, then nudged for more. A way must
+// also pass unjittered from the capture, since the route is played whole.
+RoomResult choose_route(Driver* d, const RoomRoute& base, const std::vector<RoomRoute>& previous,
+                        const Args& args, RoomRoute* best) {
+  double started = now_seconds();
+  RoomResult r = search_room(d, base.continued.data(), args.search);
+  std::vector<RoomRoute> candidates;
+  auto add_ways = [&](const RoomResult& found) {
+    for (size_t k = 0; k < found.ways.size(); k++) {
+      RoomRoute c = base;
+      if (margin_from_actions(d, found.ways[k], found.ways_last_frames[k], args.search.macro_frames, &c))
+        candidates.push_back(c);
+    }
+  };
+  add_ways(r);
+  for (const RoomRoute& p : previous)
+    if (p.room == base.room) {
+      RoomRoute c = base;
+      c.events = p.events;
+      c.frames = p.frames;
+      candidates.push_back(c);
+    }
+  if (candidates.empty()) {
+    // Creatures elsewhere than after a continue: search the route's own state.
+    RoomResult own = search_room(d, base.entry.data(), args.search);
+    add_ways(own);
+    if (!r.solved) r = own;
+  }
+  std::vector<int> jitters = {MEASURE_JITTERS[0]};
+  if (base.room <= REPORT_GENTLE_ROOMS) jitters.push_back(MEASURE_JITTERS[1]);
+  int best_fails = INT_MAX;
+  for (RoomRoute& c : candidates) {
+    int f = margin_slack_fails(d, &c, jitters, args.trials, best_fails == INT_MAX ? INT_MAX - 1 : best_fails);
+    if (f < best_fails || (f == best_fails && f != INT_MAX && c.frames < best->frames)) {
+      best_fails = f;
+      *best = c;
+    }
+  }
+  if (best_fails == INT_MAX) {
+    r.solved = 0;
+    return r;
+  }
+  r.solved = 1;
+  margin_improve(d, best, jitters, args.trials, args.slack_tries, (uint64_t)base.room);
+  r.route_frames = best->frames;
+  r.margin_trials = args.trials;
+  for (int k = 0; k < 2; k++) {
+    r.margin_capture[k] =
+        margin_passes(d, *best, MARGIN_FROM_CAPTURE, MEASURE_JITTERS[k], args.trials, MARGIN_SEED_MEASURE);
+    r.margin_continue[k] =
+        margin_passes(d, *best, MARGIN_FROM_CONTINUE, MEASURE_JITTERS[k], args.trials, MARGIN_SEED_MEASURE);
+  }
+  r.seconds = now_seconds() - started;
+  return r;
+}
+
+// Plays the room's events from its capture with the driver recording, frames
+// counted on from d->frame. Returns 1 when the edge is reached alive.
+int replay_events(Driver* d, const RoomRoute& room) {
+  driver_load(d, room.entry.data());
+  long entry = d->frame;
+  size_t next = 0;
+  for (int f = 0; f < room.frames; f++) {
+    while (next < room.events.size() && room.events[next].frame == f) {
+      driver_key(d, room.events[next].key, room.events[next].down);
+      next++;
+    }
+    driver_run(d);
+    if (driver_dying()) return 0;
+  }
+  return d->frame == entry + room.frames && driver_pending_edge() == 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -214,21 +301,45 @@ int main(int argc, char** argv) {
   d.record = &script;
   if (!driver_start(&d, args.game_line.c_str())) return 1;
   if (!args.margin_route.empty()) return measure_margins(&d, args);
+  // The previous route's rooms are candidates too: its way through a room
+  // may already forgive more than anything the search finds quickly.
+  std::vector<RoomRoute> previous;
+  if (!args.previous_path.empty()) {
+    std::vector<ScriptLine> lines;
+    std::vector<uint8_t> start(d.image_bytes);
+    long start_frame = d.frame;
+    driver_save(&d, start.data());
+    if (!margin_read_script(args.previous_path.c_str(), &lines) ||
+        !margin_split_route(&d, lines, LAST_ROOM, &previous))
+      fprintf(stderr, "vantrel-solver: %s is not used\n", args.previous_path.c_str());
+    driver_load(&d, start.data());
+    d.frame = start_frame;
+  }
 
   if (args.prefix_path && !follow_prefix(&d, args.prefix_path, args.from_room)) {
     fprintf(stderr, "vantrel-solver: %s does not lead into room %d\n", args.prefix_path, args.from_room);
     return 1;
   }
-  std::vector<uint8_t> entry(d.image_bytes);
   std::vector<RoomResult> results;
   int ok = 1;
   long route_end = d.frame;  // frames of the part of the route found so far
   for (;;) {
     int room = g_game.room_number;
     long entry_frame = d.frame;
-    driver_save(&d, entry.data());
+    RoomRoute base;
+    base.room = room;
+    base.entry.resize(d.image_bytes);
+    driver_save(&d, base.entry.data());
+    base.save = driver_save_record();
+    base.held_at_entry = driver_held_keys();
     d.record = nullptr;
-    RoomResult r = search_room(&d, entry.data(), args.search);
+    if (!margin_prepare_continue(&d, &base)) {
+      fprintf(stderr, "vantrel-solver: room %d cannot be continued\n", room);
+      ok = 0;
+      break;
+    }
+    RoomRoute best;
+    RoomResult r = choose_route(&d, base, previous, args, &best);
     results.push_back(r);
     print_room(r);
     if (!r.solved) {
@@ -237,7 +348,7 @@ int main(int argc, char** argv) {
     }
     d.record = &script;
     d.frame = entry_frame;
-    if (!replay_route(&d, entry.data(), r, args.search.macro_frames)) {
+    if (!replay_events(&d, best)) {
       fprintf(stderr, "vantrel-solver: room %d: the route did not replay\n", room);
       ok = 0;
       break;
@@ -245,8 +356,7 @@ int main(int argc, char** argv) {
     route_end = d.frame;
     if (room >= args.last_room) break;
     // The frame that crosses the edge loads the next room; keep walking.
-    int keys = action_keys(r.actions.back(), r.last_frames - 1) & ~DRIVE_JUMP;
-    driver_frame(&d, keys);
+    driver_frame(&d, driver_held_keys() & ~DRIVE_JUMP);
     if (g_game.room_number != room + 1 || driver_dying()) {
       fprintf(stderr,
               "vantrel-solver: room %d: the edge did not lead into room %d alive (now room %d at "
