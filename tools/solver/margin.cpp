@@ -4,6 +4,7 @@
 #include "solver/margin.h"
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <limits.h>
@@ -56,6 +57,15 @@ std::vector<Timed> jittered(const RoomRoute& room, MarginFrom from, int jitter, 
   return out;
 }
 
+// With SOLVER_MARGIN_WHY set, where and how failed trials ended (for
+// reworking a room).
+int trial_failed(const RoomRoute& room, long frame, const char* how) {
+  if (getenv("SOLVER_MARGIN_WHY"))
+    fprintf(stderr, "room %d frame %ld: %s at (%d, %d)%s\n", room.room, frame, how, g_game.avatar_x,
+            g_game.avatar_y, driver_dying() && driver_death_cause() == 0 ? " by a creature" : "");
+  return 0;
+}
+
 // Frames until the edge is passed, or 0 when the trial dies, turns back or
 // runs out of time.
 int play_trial(Driver* d, const RoomRoute& room, MarginFrom from, const std::vector<Timed>& events,
@@ -68,11 +78,11 @@ int play_trial(Driver* d, const RoomRoute& room, MarginFrom from, const std::vec
       next++;
     }
     driver_run(d);
-    if (driver_dying()) return 0;
     int edge = driver_pending_edge();
-    if (edge != 0) return edge > 0 ? (int)f + 1 : 0;
+    if (driver_dying() || edge < 0) return trial_failed(room, f, edge < 0 ? "turned back" : "died");
+    if (edge > 0) return (int)f + 1;
   }
-  return 0;
+  return trial_failed(room, limit, "ran out of time");
 }
 
 // Each key's events alternate from its state at the entry and keep apart.
@@ -97,15 +107,26 @@ void sort_events(std::vector<ScriptLine>* events) {
 
 // One random change of the kind a person's alternatives differ by: one key
 // event earlier or later, everything from some moment on earlier or later,
-// or a stop (direction keys let go for a while) before going on.
+// a stop (direction keys let go for a while) before going on, or one stop
+// or jump fewer.
 void mutate(RoomRoute* room, uint64_t* rng) {
   std::vector<ScriptLine>& ev = room->events;
   static const int SINGLE[] = {-6, -4, -2, 2, 4, 6};
   static const int SUFFIX[] = {-6, -3, 3, 6, 12};
   static const int STOP[] = {6, 12, 24};
-  int kind = (int)(split_mix(rng) % 3);
+  int kind = (int)(split_mix(rng) % 4);
   if (ev.empty()) kind = 2;
-  if (kind == 0) {
+  if (kind == 3) {
+    // A press and its release (or a release and the press again) dropped: a
+    // stop or a jump the route may not need.
+    size_t first = split_mix(rng) % ev.size();
+    for (size_t k = first + 1; k < ev.size(); k++)
+      if (ev[k].key == ev[first].key) {
+        ev.erase(ev.begin() + (long)k);
+        ev.erase(ev.begin() + (long)first);
+        break;
+      }
+  } else if (kind == 0) {
     ScriptLine& l = ev[split_mix(rng) % ev.size()];
     l.frame = std::max(0L, l.frame + SINGLE[split_mix(rng) % 6]);
   } else if (kind == 1) {
@@ -281,6 +302,53 @@ int margin_slack_fails(Driver* d, RoomRoute* room, const std::vector<int>& jitte
     if (failed > fail_limit) break;
   }
   return failed;
+}
+
+// Both unjittered plays (the whole route's and a continue's) get through.
+int passes_both(Driver* d, RoomRoute* room) {
+  if (!events_valid(*room) || !margin_settle(d, room, room->frames + MARGIN_GRACE_FRAMES)) return 0;
+  std::vector<ScriptLine>* record = d->record;
+  d->record = nullptr;
+  int ok = play_trial(d, *room, MARGIN_FROM_CONTINUE, jittered(*room, MARGIN_FROM_CONTINUE, 0, 0),
+                      room->frames + MARGIN_GRACE_FRAMES) != 0;
+  d->record = record;
+  return ok;
+}
+
+void margin_center(Driver* d, RoomRoute* room, int reach) {
+  // Each event in turn, earlier ones already placed: the frames it may move
+  // to with everything else kept form a window; it goes to the window's
+  // middle. Events are found again by what they are, since moving one may
+  // reorder the list.
+  std::vector<ScriptLine> order = room->events;
+  for (const ScriptLine& want : order) {
+    auto find = [&](const RoomRoute& r) {
+      for (size_t i = 0; i < r.events.size(); i++)
+        if (r.events[i].frame == want.frame && r.events[i].key == want.key && r.events[i].down == want.down)
+          return (int)i;
+      return -1;
+    };
+    int at = find(*room);
+    if (at < 0) continue;
+    long base = room->events[at].frame;
+    std::vector<char> ok(2 * reach + 1, 0);
+    for (int shift = -reach; shift <= reach; shift++) {
+      RoomRoute moved = *room;
+      moved.events[at].frame = base + shift;
+      if (moved.events[at].frame < 0) continue;
+      sort_events(&moved.events);
+      ok[shift + reach] = (char)(shift == 0 || passes_both(d, &moved));
+    }
+    int lo = 0, hi = 0;
+    while (lo > -reach && ok[lo - 1 + reach]) lo--;
+    while (hi < reach && ok[hi + 1 + reach]) hi++;
+    int middle = (lo + hi) / 2;
+    if (middle == 0) continue;
+    RoomRoute moved = *room;
+    moved.events[at].frame = base + middle;
+    sort_events(&moved.events);
+    if (passes_both(d, &moved)) *room = moved;
+  }
 }
 
 int margin_improve(Driver* d, RoomRoute* room, const std::vector<int>& jitters, int trials, int tries,

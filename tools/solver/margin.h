@@ -57,6 +57,10 @@ int margin_from_actions(Driver* d, const std::vector<uint8_t>& actions, int last
 // INT_MAX when the route itself does not pass from the capture; stops past
 // fail_limit.
 int margin_slack_fails(Driver* d, RoomRoute* room, const std::vector<int>& jitters, int trials, int fail_limit);
+// Moves each key event, in turn, to the middle of the frames it could be
+// moved to (up to `reach` either way) with the room still passed unjittered
+// from the capture and from a continue.
+void margin_center(Driver* d, RoomRoute* room, int reach);
 // Tries `tries` small changes of the route's timing (keys earlier or later,
 // stops before going on) and keeps each that fails fewer trials. Returns the
 // failures of the route kept.

@@ -19,6 +19,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -46,7 +47,7 @@ struct Args {
   int trials = 20;
   int from_capture = 1, from_continue = 1;
   std::string previous_path;  // a route whose rooms are candidates as well
-  int slack_tries = 40;       // timing changes tried on each room's route
+  int slack_tries = 100;      // timing changes tried on each room's route
 };
 
 std::string absolute(const char* path) {
@@ -205,6 +206,7 @@ int measure_margins(Driver* d, const Args& args) {
 }
 
 const int MEASURE_JITTERS[2] = {3, 6};
+const int CENTRE_REACH = 8;  // frames a key event is tried earlier and later
 
 // Among the search's ways through the room (searched from a continue, where a
 // returning player starts) and the previous route's, the one that forgives
@@ -230,27 +232,48 @@ RoomResult choose_route(Driver* d, const RoomRoute& base, const std::vector<Room
       c.frames = p.frames;
       candidates.push_back(c);
     }
-  if (candidates.empty()) {
-    // Creatures elsewhere than after a continue: search the route's own state.
-    RoomResult own = search_room(d, base.entry.data(), args.search);
-    add_ways(own);
-    if (!r.solved) r = own;
-  }
   std::vector<int> jitters = {MEASURE_JITTERS[0]};
   if (base.room <= REPORT_GENTLE_ROOMS) jitters.push_back(MEASURE_JITTERS[1]);
-  int best_fails = INT_MAX;
-  for (RoomRoute& c : candidates) {
-    int f = margin_slack_fails(d, &c, jitters, args.trials, best_fails == INT_MAX ? INT_MAX - 1 : best_fails);
-    if (f < best_fails || (f == best_fails && f != INT_MAX && c.frames < best->frames)) {
-      best_fails = f;
-      *best = c;
-    }
+  // Scored as found, then the two best with their key events centred.
+  auto rank = [&](void) {
+    std::vector<std::pair<int, size_t>> scored;
+    for (size_t k = 0; k < candidates.size(); k++)
+      scored.push_back({margin_slack_fails(d, &candidates[k], jitters, args.trials, INT_MAX - 1), k});
+    std::sort(scored.begin(), scored.end(), [&](const std::pair<int, size_t>& a, const std::pair<int, size_t>& b) {
+      return a.first != b.first ? a.first < b.first : candidates[a.second].frames < candidates[b.second].frames;
+    });
+    return scored;
+  };
+  std::vector<std::pair<int, size_t>> scored = rank();
+  if (scored.empty() || scored[0].first == INT_MAX) {
+    // Creatures elsewhere than after a continue: search the route's own state.
+    RoomResult own = search_room(d, base.entry.data(), args.search);
+    candidates.clear();
+    add_ways(own);
+    if (!r.solved) r = own;
+    scored = rank();
   }
-  if (best_fails == INT_MAX) {
+  if (scored.empty() || scored[0].first == INT_MAX) {
     r.solved = 0;
     return r;
   }
   r.solved = 1;
+  int best_fails = INT_MAX;
+  for (size_t k = 0; k < scored.size() && k < 2 && scored[k].first != INT_MAX; k++) {
+    RoomRoute c = candidates[scored[k].second];
+    margin_center(d, &c, CENTRE_REACH);
+    int f = margin_slack_fails(d, &c, jitters, args.trials, INT_MAX - 1);
+    if (f == INT_MAX) {  // centring never breaks a route, but be sure
+      c = candidates[scored[k].second];
+      f = scored[k].first;
+    }
+    if (getenv("SOLVER_MARGIN_WHY"))
+      fprintf(stderr, "room %d way %zu: %d failed, %d once centred\n", base.room, k, scored[k].first, f);
+    if (f < best_fails) {
+      best_fails = f;
+      *best = c;
+    }
+  }
   margin_improve(d, best, jitters, args.trials, args.slack_tries, (uint64_t)base.room);
   r.route_frames = best->frames;
   r.margin_trials = args.trials;
