@@ -2,9 +2,13 @@
 // writes the whole game as a vantrel-headless script plus a difficulty table.
 //   vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]
 //                  [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]
+//                  [--previous ROUTE] [--trials K] [--slack-tries N]
 //                  [game options...]
 // --prefix follows an earlier route up to the entry of ROOM and searches on
 // from there (for working on one room without solving all before it).
+// Each room's route is chosen for its margin (K jittered trials per measure,
+// N small timing changes tried); --previous lets an earlier route's rooms
+// compete with what the search finds.
 //   vantrel-solver --margin ROUTE [--jitter J[,J...]] [--trials K]
 //                  [--from capture|continue|both] [--last-room N]
 // measures instead how much timing error each room of ROUTE forgives (see
@@ -311,7 +315,10 @@ int main(int argc, char** argv) {
   if (!parse_args(argc, argv, &args)) {
     fprintf(stderr,
             "usage: vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]\n"
-            "                      [--macro K] [--max-expansions N] [game options...]\n");
+            "                      [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]\n"
+            "                      [--previous ROUTE] [--trials K] [--slack-tries N] [game options...]\n"
+            "       vantrel-solver [--data DIR] --margin ROUTE [--jitter J[,J...]] [--trials K]\n"
+            "                      [--from capture|continue|both] [--last-room N]\n");
     return 2;
   }
   if (args.data_dir && chdir(args.data_dir) != 0) {
@@ -334,7 +341,8 @@ int main(int argc, char** argv) {
     driver_save(&d, start.data());
     if (!margin_read_script(args.previous_path.c_str(), &lines) ||
         !margin_split_route(&d, lines, LAST_ROOM, &previous))
-      fprintf(stderr, "vantrel-solver: %s is not used\n", args.previous_path.c_str());
+      fprintf(stderr, "vantrel-solver: only the first %zu rooms of %s are candidates\n", previous.size(),
+              args.previous_path.c_str());
     driver_load(&d, start.data());
     d.frame = start_frame;
   }
