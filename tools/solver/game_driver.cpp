@@ -14,6 +14,7 @@
 #include <filesystem>
 
 #include "core/game_state.h"
+#include "core/save.h"
 #include "game/capture.h"
 #include "game/game.h"
 #include "platform/headless/headless.h"
@@ -86,6 +87,7 @@ int driver_start(Driver* d, const char* game_line) {
     return 0;
   }
   d->image_bytes = sizeof(GameCapture);
+  d->title.resize(sizeof(GameCapture));
   // The output is never looked at: a zero-width image keeps the noise
   // renderer's per-row random draws (so the random stream is the one of
   // play) while skipping the pixels.
@@ -95,6 +97,7 @@ int driver_start(Driver* d, const char* game_line) {
     fprintf(stderr, "vantrel-solver: expected the title screen (is a save lying around?)\n");
     return 0;
   }
+  driver_save(d, d->title.data());
   send_key(d, DRIVE_JUMP, PLATFORM_VK_SPACE, 1);
   run_frame(FRAME_SECONDS, 0);
   d->frame++;
@@ -106,6 +109,38 @@ int driver_start(Driver* d, const char* game_line) {
   // cleared the held flags already, so this only keeps the script tidy.
   send_key(d, DRIVE_JUMP, PLATFORM_VK_SPACE, 0);
   return 1;
+}
+
+int driver_continue(Driver* d, const SaveRecord& record) {
+  driver_load(d, d->title.data());
+  // Start-up's own reading of the store decides between the title and the
+  // menu, as in a new process.
+  g_game.save = record;
+  save_write();
+  memset(&g_game.save, 0, sizeof g_game.save);
+  save_read();
+  g_game.game_state = save_is_valid(&g_game.save) ? GAME_MENU_CONTINUE : GAME_TITLE;
+  PlatformEvent event = {};
+  event.type = PLATFORM_EVENT_KEY_DOWN;
+  event.key = PLATFORM_VK_SPACE;
+  shell_handle_event(&event);
+  return g_game.game_state == GAME_PLAYING && g_game.room_number == (int32_t)record.words[0] &&
+         g_game.avatar_x == (int32_t)record.words[1] && g_game.avatar_y == (int32_t)record.words[2];
+}
+
+SaveRecord driver_save_record(void) {
+  SaveRecord kept = g_game.save;
+  save_capture();
+  SaveRecord now = g_game.save;
+  g_game.save = kept;
+  return now;
+}
+
+int driver_held_keys(void) {
+  int bits = 0;
+  for (const KeyInfo& k : KEYS)
+    if (g_game.key_held[k.held_index]) bits |= k.bit;
+  return bits;
 }
 
 void driver_key(Driver* d, int key_bit, int down) {

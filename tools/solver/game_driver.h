@@ -9,6 +9,8 @@
 
 #include <vector>
 
+#include "core/save.h"
+
 enum {
   DRIVE_RIGHT = 1,
   DRIVE_LEFT = 2,
@@ -25,6 +27,7 @@ struct Driver {
   long frame;                        // frames run so far
   size_t image_bytes;                // size of one state image
   std::vector<ScriptLine>* record;   // events are appended here when set
+  std::vector<uint8_t> title;        // the game as a fresh process shows its title
 };
 
 // Starts the game with game_line as its command line and starts a new game
@@ -34,6 +37,16 @@ int driver_start(Driver* d, const char* game_line);
 // Sends the key changes that make `keys` (DRIVE_* bits) the held set, then
 // runs one frame.
 void driver_frame(Driver* d, int keys);
+// Puts the game back to a fresh process that finds `record` in the store and
+// continues it from the menu with Space, as a returning player does (held
+// keys cleared, creatures and random draws as at start-up). Returns 0 when
+// the record does not lead back into its room.
+int driver_continue(Driver* d, const SaveRecord& record);
+// The save record of this moment (what a room change writes), leaving the
+// game's own copy as it was.
+SaveRecord driver_save_record(void);
+// DRIVE_* bits of the keys the game holds.
+int driver_held_keys(void);
 // Sends one key change as a script line would, without running a frame.
 void driver_key(Driver* d, int key_bit, int down);
 // Runs one frame with whatever keys are held.

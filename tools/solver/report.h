@@ -7,6 +7,12 @@
 #include "solver/game_driver.h"
 #include "solver/search.h"
 
+// Rooms 1-8 are where each hazard is first met: they must forgive a
+// beginner's timing (6 frames), the others a practised player's (3 frames).
+enum { REPORT_GENTLE_ROOMS = 8 };
+
+// 1 when the room's margins from a continue meet the targets.
+int report_on_target(const RoomResult& r);
 // Writes "FRAME down|up KEY" lines in frame order. Returns 1 on success.
 int report_write_route(const char* path, const std::vector<ScriptLine>& lines, long total_frames);
 // Writes the Markdown table. Returns 1 on success.

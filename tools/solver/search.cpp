@@ -323,10 +323,29 @@ RoomResult search_room(Driver* d, const uint8_t* entry, const SearchOptions& opt
     r.distinct_ways = (int)sigs.size();
     r.route_frames = best->t;
     r.last_frames = best->frames;
-    std::vector<uint8_t> reversed;
-    reversed.push_back(best->action);
-    for (int n = best->node; n > 0; n = nodes[n].parent) reversed.push_back(nodes[n].action);
-    r.actions.assign(reversed.rbegin(), reversed.rend());
+    auto actions_of = [&](const Success& w) {
+      std::vector<uint8_t> reversed;
+      reversed.push_back(w.action);
+      for (int n = w.node; n > 0; n = nodes[n].parent) reversed.push_back(nodes[n].action);
+      return std::vector<uint8_t>(reversed.rbegin(), reversed.rend());
+    };
+    r.actions = actions_of(*best);
+    r.ways.push_back(r.actions);
+    r.ways_last_frames.push_back(r.last_frames);
+    std::unordered_map<uint64_t, const Success*> quickest;
+    for (const Success& w : wins) {
+      auto it = quickest.find(w.sig);
+      if (it == quickest.end() || w.t < it->second->t) quickest[w.sig] = &w;
+    }
+    std::vector<const Success*> others;
+    for (auto& q : quickest)
+      if (q.second->sig != best->sig) others.push_back(q.second);
+    std::sort(others.begin(), others.end(), [](const Success* a, const Success* b) { return a->t < b->t; });
+    for (const Success* w : others) {
+      if ((int)r.ways.size() >= options.max_ways) break;
+      r.ways.push_back(actions_of(*w));
+      r.ways_last_frames.push_back(w->frames);
+    }
   }
   r.seconds = now_seconds() - started;
   return r;

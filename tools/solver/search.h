@@ -14,6 +14,7 @@ struct SearchOptions {
   long max_expansions = 30000;   // nodes expanded before giving up on a room
   int max_frames = 60 * 90;      // longest time spent in one room
   int extra_percent = 60;        // after the first way out, keep looking this much longer
+  int max_ways = 8;              // distinct ways handed back for choosing by margin
 };
 
 struct RoomResult {
@@ -29,6 +30,13 @@ struct RoomResult {
   long left_exits = 0;
   long successes = 0;
   int distinct_ways = 0;
+  // The quickest route of each distinct way, the chosen one first (for
+  // choosing among them by margin); last_frames as above for each.
+  std::vector<std::vector<uint8_t>> ways;
+  std::vector<int> ways_last_frames;
+  int margin_trials = 0;         // trials per measure below (0: not measured)
+  int margin_capture[2] = {};    // passes at J = 3 and 6 from the entry capture
+  int margin_continue[2] = {};   // ... and from a continue
   double seconds = 0;            // solver time spent
 };
 

@@ -2,9 +2,17 @@
 // writes the whole game as a vantrel-headless script plus a difficulty table.
 //   vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]
 //                  [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]
+//                  [--previous ROUTE] [--trials K] [--slack-tries N]
 //                  [game options...]
 // --prefix follows an earlier route up to the entry of ROOM and searches on
 // from there (for working on one room without solving all before it).
+// Each room's route is chosen for its margin (K jittered trials per measure,
+// N small timing changes tried); --previous lets an earlier route's rooms
+// compete with what the search finds.
+//   vantrel-solver --margin ROUTE [--jitter J[,J...]] [--trials K]
+//                  [--from capture|continue|both] [--last-room N]
+// measures instead how much timing error each room of ROUTE forgives (see
+// margin.h) and prints one line per room.
 // DIR holds packed.dat (and, with +cheat, loose rooms that override it).
 // Rooms are solved in order, each from where the previous one left the
 // avatar; the route is only written when the whole row is solved.
@@ -15,11 +23,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "core/game_state.h"
 #include "solver/game_driver.h"
+#include "solver/margin.h"
 #include "solver/report.h"
 #include "solver/search.h"
 
@@ -36,6 +46,12 @@ struct Args {
   int from_room = 0;                  // ... up to the entry of this room
   SearchOptions search;
   std::string game_line = "-sound";
+  std::string margin_route;  // measure this route instead of solving
+  std::vector<int> jitters = {3, 6};
+  int trials = 20;
+  int from_capture = 1, from_continue = 1;
+  std::string previous_path;  // a route whose rooms are candidates as well
+  int slack_tries = 100;      // timing changes tried on each room's route
 };
 
 std::string absolute(const char* path) {
@@ -71,6 +87,27 @@ int parse_args(int argc, char** argv, Args* a) {
     } else if (!strcmp(s, "--max-expansions") && v) {
       a->search.max_expansions = atol(v);
       i++;
+    } else if (!strcmp(s, "--previous") && v) {
+      a->previous_path = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--slack-tries") && v) {
+      a->slack_tries = atoi(v);
+      i++;
+    } else if (!strcmp(s, "--margin") && v) {
+      a->margin_route = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--jitter") && v) {
+      a->jitters.clear();
+      for (const char* p = v; *p; p++)
+        if (p == v || p[-1] == ',') a->jitters.push_back(atoi(p));
+      i++;
+    } else if (!strcmp(s, "--trials") && v) {
+      a->trials = atoi(v);
+      i++;
+    } else if (!strcmp(s, "--from") && v) {
+      a->from_capture = strcmp(v, "continue") != 0;
+      a->from_continue = strcmp(v, "capture") != 0;
+      i++;
     } else if (s[0] == '-' && s[1] == '-') {
       return 0;
     } else {
@@ -78,8 +115,10 @@ int parse_args(int argc, char** argv, Args* a) {
       a->game_line += s;
     }
   }
+  for (int j : a->jitters)
+    if (j < 0 || j > 60) return 0;
   return a->search.macro_frames >= 2 && a->search.macro_frames <= 60 && a->last_room >= 1 &&
-         a->last_room <= LAST_ROOM;
+         a->last_room <= LAST_ROOM && a->trials >= 1 && a->trials <= 10000 && !a->jitters.empty();
 }
 
 // Follows a route script (as written by this tool) until the game enters
@@ -122,10 +161,151 @@ double now_seconds(void) {
 }
 
 void print_room(const RoomResult& r) {
-  printf("room %2d: %s %5.1f s  candidates %6ld  deaths %5ld  ways %3d  (%.1f s)\n", r.room,
-         r.solved ? "solved" : "FAILED", r.route_frames / 60.0, r.candidates, r.deaths, r.distinct_ways,
-         r.seconds);
+  printf("room %2d: %s %5.1f s  candidates %6ld  deaths %5ld  ways %3d  margin %d/%d %d/%d from capture, "
+         "%d/%d %d/%d from continue  (%.1f s)\n",
+         r.room, r.solved ? "solved" : "FAILED", r.route_frames / 60.0, r.candidates, r.deaths, r.distinct_ways,
+         r.margin_capture[0], r.margin_trials, r.margin_capture[1], r.margin_trials, r.margin_continue[0],
+         r.margin_trials, r.margin_continue[1], r.margin_trials, r.seconds);
   fflush(stdout);
+}
+
+// One line per room: passes out of the trials for each start and jitter,
+// then the same summed over the rooms.
+int measure_margins(Driver* d, const Args& args) {
+  std::vector<ScriptLine> lines;
+  if (!margin_read_script(args.margin_route.c_str(), &lines)) {
+    fprintf(stderr, "vantrel-solver: cannot read %s\n", args.margin_route.c_str());
+    return 1;
+  }
+  std::vector<RoomRoute> rooms;
+  if (!margin_split_route(d, lines, args.last_room, &rooms)) return 1;
+  std::vector<MarginFrom> starts;
+  if (args.from_capture) starts.push_back(MARGIN_FROM_CAPTURE);
+  if (args.from_continue) starts.push_back(MARGIN_FROM_CONTINUE);
+  std::vector<long> sums(starts.size() * args.jitters.size(), 0);
+  for (RoomRoute& room : rooms) {
+    if (args.from_continue && !margin_prepare_continue(d, &room)) {
+      fprintf(stderr, "vantrel-solver: room %d cannot be continued\n", room.room);
+      return 1;
+    }
+    printf("room %2d %5.1f s", room.room, room.frames / 60.0);
+    size_t k = 0;
+    for (MarginFrom from : starts)
+      for (int j : args.jitters) {
+        int passed = margin_passes(d, room, from, j, args.trials, MARGIN_SEED_MEASURE);
+        sums[k++] += passed;
+        printf("  %s J%d %d/%d", from == MARGIN_FROM_CAPTURE ? "capture" : "continue", j, passed, args.trials);
+      }
+    printf("\n");
+    fflush(stdout);
+  }
+  printf("all rooms");
+  size_t k = 0;
+  for (MarginFrom from : starts)
+    for (int j : args.jitters)
+      printf("  %s J%d %ld/%ld", from == MARGIN_FROM_CAPTURE ? "capture" : "continue", j, sums[k++],
+             (long)rooms.size() * args.trials);
+  printf("\n");
+  return 0;
+}
+
+const int MEASURE_JITTERS[2] = {3, 6};
+const int CENTRE_REACH = 8;  // frames a key event is tried earlier and later
+
+// Among the search's ways through the room (searched from a continue, where a
+// returning player starts) and the previous route's, the one that forgives
+// the most timing error from a continue, then nudged for more. A way must
+// also pass unjittered from the capture, since the route is played whole.
+RoomResult choose_route(Driver* d, const RoomRoute& base, const std::vector<RoomRoute>& previous,
+                        const Args& args, RoomRoute* best) {
+  double started = now_seconds();
+  RoomResult r = search_room(d, base.continued.data(), args.search);
+  std::vector<RoomRoute> candidates;
+  auto add_ways = [&](const RoomResult& found) {
+    for (size_t k = 0; k < found.ways.size(); k++) {
+      RoomRoute c = base;
+      if (margin_from_actions(d, found.ways[k], found.ways_last_frames[k], args.search.macro_frames, &c))
+        candidates.push_back(c);
+    }
+  };
+  add_ways(r);
+  for (const RoomRoute& p : previous)
+    if (p.room == base.room) {
+      RoomRoute c = base;
+      c.events = p.events;
+      c.frames = p.frames;
+      candidates.push_back(c);
+    }
+  std::vector<int> jitters = {MEASURE_JITTERS[0]};
+  if (base.room <= REPORT_GENTLE_ROOMS) jitters.push_back(MEASURE_JITTERS[1]);
+  // Scored as found, then the two best with their key events centred.
+  auto rank = [&](void) {
+    std::vector<std::pair<int, size_t>> scored;
+    for (size_t k = 0; k < candidates.size(); k++)
+      scored.push_back({margin_slack_fails(d, &candidates[k], jitters, args.trials, INT_MAX - 1), k});
+    std::sort(scored.begin(), scored.end(), [&](const std::pair<int, size_t>& a, const std::pair<int, size_t>& b) {
+      return a.first != b.first ? a.first < b.first : candidates[a.second].frames < candidates[b.second].frames;
+    });
+    return scored;
+  };
+  std::vector<std::pair<int, size_t>> scored = rank();
+  if (scored.empty() || scored[0].first == INT_MAX) {
+    // Creatures elsewhere than after a continue: search the route's own state.
+    RoomResult own = search_room(d, base.entry.data(), args.search);
+    candidates.clear();
+    add_ways(own);
+    if (!r.solved) r = own;
+    scored = rank();
+  }
+  if (scored.empty() || scored[0].first == INT_MAX) {
+    r.solved = 0;
+    return r;
+  }
+  r.solved = 1;
+  int best_fails = INT_MAX;
+  for (size_t k = 0; k < scored.size() && k < 2 && scored[k].first != INT_MAX; k++) {
+    RoomRoute c = candidates[scored[k].second];
+    margin_center(d, &c, CENTRE_REACH);
+    int f = margin_slack_fails(d, &c, jitters, args.trials, INT_MAX - 1);
+    if (f == INT_MAX) {  // centring never breaks a route, but be sure
+      c = candidates[scored[k].second];
+      f = scored[k].first;
+    }
+    if (getenv("SOLVER_MARGIN_WHY"))
+      fprintf(stderr, "room %d way %zu: %d failed, %d once centred\n", base.room, k, scored[k].first, f);
+    if (f < best_fails) {
+      best_fails = f;
+      *best = c;
+    }
+  }
+  margin_improve(d, best, jitters, args.trials, args.slack_tries, (uint64_t)base.room);
+  r.route_frames = best->frames;
+  r.margin_trials = args.trials;
+  for (int k = 0; k < 2; k++) {
+    r.margin_capture[k] =
+        margin_passes(d, *best, MARGIN_FROM_CAPTURE, MEASURE_JITTERS[k], args.trials, MARGIN_SEED_MEASURE);
+    r.margin_continue[k] =
+        margin_passes(d, *best, MARGIN_FROM_CONTINUE, MEASURE_JITTERS[k], args.trials, MARGIN_SEED_MEASURE);
+  }
+  r.seconds = now_seconds() - started;
+  return r;
+}
+
+// Plays the room's events from its capture with the driver recording, frames
+// counted on from d->frame. Returns 1 when the edge is reached alive.
+int replay_events(Driver* d, const RoomRoute& room) {
+  driver_load(d, room.entry.data());
+  long entry = d->frame;
+  size_t next = 0;
+  for (int f = 0; f < room.frames; f++) {
+    while (next < room.events.size() && room.events[next].frame == f) {
+      driver_key(d, room.events[next].key, room.events[next].down);
+      next++;
+    }
+    driver_run(d);
+    if (driver_dying()) return 0;
+  }
+  return d->frame == entry + room.frames && driver_pending_edge() == 1;
 }
 
 }  // namespace
@@ -135,7 +315,10 @@ int main(int argc, char** argv) {
   if (!parse_args(argc, argv, &args)) {
     fprintf(stderr,
             "usage: vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]\n"
-            "                      [--macro K] [--max-expansions N] [game options...]\n");
+            "                      [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]\n"
+            "                      [--previous ROUTE] [--trials K] [--slack-tries N] [game options...]\n"
+            "       vantrel-solver [--data DIR] --margin ROUTE [--jitter J[,J...]] [--trials K]\n"
+            "                      [--from capture|continue|both] [--last-room N]\n");
     return 2;
   }
   if (args.data_dir && chdir(args.data_dir) != 0) {
@@ -147,21 +330,47 @@ int main(int argc, char** argv) {
   Driver d = {};
   d.record = &script;
   if (!driver_start(&d, args.game_line.c_str())) return 1;
+  if (!args.margin_route.empty()) return measure_margins(&d, args);
+  // The previous route's rooms are candidates too: its way through a room
+  // may already forgive more than anything the search finds quickly.
+  std::vector<RoomRoute> previous;
+  if (!args.previous_path.empty()) {
+    std::vector<ScriptLine> lines;
+    std::vector<uint8_t> start(d.image_bytes);
+    long start_frame = d.frame;
+    driver_save(&d, start.data());
+    if (!margin_read_script(args.previous_path.c_str(), &lines) ||
+        !margin_split_route(&d, lines, LAST_ROOM, &previous))
+      fprintf(stderr, "vantrel-solver: only the first %zu rooms of %s are candidates\n", previous.size(),
+              args.previous_path.c_str());
+    driver_load(&d, start.data());
+    d.frame = start_frame;
+  }
 
   if (args.prefix_path && !follow_prefix(&d, args.prefix_path, args.from_room)) {
     fprintf(stderr, "vantrel-solver: %s does not lead into room %d\n", args.prefix_path, args.from_room);
     return 1;
   }
-  std::vector<uint8_t> entry(d.image_bytes);
   std::vector<RoomResult> results;
   int ok = 1;
   long route_end = d.frame;  // frames of the part of the route found so far
   for (;;) {
     int room = g_game.room_number;
     long entry_frame = d.frame;
-    driver_save(&d, entry.data());
+    RoomRoute base;
+    base.room = room;
+    base.entry.resize(d.image_bytes);
+    driver_save(&d, base.entry.data());
+    base.save = driver_save_record();
+    base.held_at_entry = driver_held_keys();
     d.record = nullptr;
-    RoomResult r = search_room(&d, entry.data(), args.search);
+    if (!margin_prepare_continue(&d, &base)) {
+      fprintf(stderr, "vantrel-solver: room %d cannot be continued\n", room);
+      ok = 0;
+      break;
+    }
+    RoomRoute best;
+    RoomResult r = choose_route(&d, base, previous, args, &best);
     results.push_back(r);
     print_room(r);
     if (!r.solved) {
@@ -170,7 +379,7 @@ int main(int argc, char** argv) {
     }
     d.record = &script;
     d.frame = entry_frame;
-    if (!replay_route(&d, entry.data(), r, args.search.macro_frames)) {
+    if (!replay_events(&d, best)) {
       fprintf(stderr, "vantrel-solver: room %d: the route did not replay\n", room);
       ok = 0;
       break;
@@ -178,8 +387,7 @@ int main(int argc, char** argv) {
     route_end = d.frame;
     if (room >= args.last_room) break;
     // The frame that crosses the edge loads the next room; keep walking.
-    int keys = action_keys(r.actions.back(), r.last_frames - 1) & ~DRIVE_JUMP;
-    driver_frame(&d, keys);
+    driver_frame(&d, driver_held_keys() & ~DRIVE_JUMP);
     if (g_game.room_number != room + 1 || driver_dying()) {
       fprintf(stderr,
               "vantrel-solver: room %d: the edge did not lead into room %d alive (now room %d at "

@@ -3,10 +3,14 @@
 // to the right without dying, leave an erased save and exit with 0. A
 // broken room, a changed creature, movement rule or random draw shows up
 // here as a death or as a run that stops short. The solver is also run on
-// the first rooms of the same data and its route must play the same way.
+// the first rooms of the same data and its route must play the same way, and
+// every room of the route must forgive a few frames of timing error.
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,7 +84,8 @@ TEST_F(RouteRun, WholeGameEndsAtTheRightEdgeOfRoom39WithTheSaveErased) {
 }
 
 TEST_F(RouteRun, SolverRouteForTheFirstRoomsPlaysTheSameInTheRunner) {
-  ASSERT_EQ(0, test_run("cd '" + dir + "' && '" SOLVER "' --last-room 3 --route first.txt --report first.md >solver.txt 2>&1"));
+  ASSERT_EQ(0, test_run("cd '" + dir + "' && '" SOLVER "' --last-room 3 --trials 2 --slack-tries 2 "
+                        "--route first.txt --report first.md >solver.txt 2>&1"));
   std::ifstream route(dir + "/first.txt");
   std::string header;
   long frames = 0;
@@ -97,6 +102,52 @@ TEST_F(RouteRun, SolverRouteForTheFirstRoomsPlaysTheSameInTheRunner) {
   EXPECT_EQ(4, rows[frames].room);
   std::string report = test_read_file(dir + "/first.md");
   EXPECT_NE(std::string::npos, report.find("| 3 |")) << report;
+}
+
+// People are not frame-exact: every room of the committed route, continued
+// from the save made at its entry, must still get through with each key
+// event moved by a few frames (fixed seeds, so a miss is reproducible with
+// vantrel-solver --margin).
+// The targets: from a continue, every room passes 90 % of its trials with each
+// key event moved by up to 3 frames, and rooms 1-8 (where each hazard is
+// first met) 95 % at 6 frames. Rooms not yet reworked to reach them are listed
+// with the passes they have today, so none of them gets worse unnoticed; a
+// room leaves the list once it reaches the target.
+TEST_F(RouteRun, EveryRoomForgivesAPersonsTimingFromAContinue) {
+  const int TRIALS = 20;
+  struct Target {
+    int jitter, last_room, percent;
+    std::map<int, int> short_rooms;  // room -> passes it has today
+  };
+  const Target targets[] = {
+      {3, 39, 90, {{10, 16}, {11, 0}, {13, 3}, {14, 17}, {18, 0}, {20, 1}, {21, 17}, {22, 6},
+                   {23, 14}, {24, 12}, {27, 11}, {28, 7}, {29, 8}, {31, 10}, {32, 9}, {33, 11},
+                   {34, 2}}},
+      {6, 8, 95, {{2, 17}, {4, 16}}},
+  };
+  for (const Target& t : targets) {
+    ASSERT_EQ(0, test_run("cd '" + dir + "' && '" SOLVER "' --margin '" ROUTE "' --from continue --trials " +
+                          std::to_string(TRIALS) + " --jitter " + std::to_string(t.jitter) +
+                          " --last-room " + std::to_string(t.last_room) + " >margin.txt"));
+    std::ifstream out(dir + "/margin.txt");
+    std::string line;
+    int rooms = 0;
+    while (std::getline(out, line)) {
+      int room = 0, jitter = 0, passed = 0, trials = 0;
+      double seconds = 0;
+      if (sscanf(line.c_str(), "room %d %lf s continue J%d %d/%d", &room, &seconds, &jitter, &passed,
+                 &trials) != 5)
+        continue;
+      rooms++;
+      ASSERT_EQ(TRIALS, trials);
+      auto known = t.short_rooms.find(room);
+      if (known == t.short_rooms.end())
+        EXPECT_GE(100 * passed, t.percent * trials) << "room " << room << " at +-" << jitter << " frames";
+      else
+        EXPECT_GE(passed, known->second) << "room " << room << " at +-" << jitter << " frames, short of the target";
+    }
+    EXPECT_EQ(t.last_room, rooms);
+  }
 }
 
 }  // namespace
