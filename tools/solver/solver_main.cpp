@@ -125,18 +125,8 @@ int parse_args(int argc, char** argv, Args* a) {
 // room `room`; the events are recorded again so the final route holds them.
 // Returns 0 when the script ends first.
 int follow_prefix(Driver* d, const char* path, int room) {
-  FILE* f = fopen(path, "r");
-  if (!f) return 0;
   std::vector<ScriptLine> lines;
-  char line[256];
-  while (fgets(line, sizeof line, f)) {
-    long frame;
-    char what[16], key[16];
-    if (line[0] == '#' || sscanf(line, "%ld %15s %15s", &frame, what, key) != 3) continue;
-    int bit = !strcmp(key, "RIGHT") ? DRIVE_RIGHT : !strcmp(key, "LEFT") ? DRIVE_LEFT : DRIVE_JUMP;
-    lines.push_back(ScriptLine{frame, !strcmp(what, "down"), bit});
-  }
-  fclose(f);
+  if (!margin_read_script(path, &lines)) return 0;
   size_t next = 0;
   // Frame 0 and the release on frame 1 were sent by driver_start.
   while (next < lines.size() && lines[next].frame < d->frame) next++;
