@@ -73,6 +73,10 @@ int headless_parse_args(int argc, char** argv, HeadlessOptions* options, char* e
       options->portable = 1;
       continue;
     }
+    if (strcmp(arg, "--pace") == 0) {
+      options->pace = 1;
+      continue;
+    }
     if (strcmp(arg, "--help") == 0) {
       options->help = 1;
       continue;

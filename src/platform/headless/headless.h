@@ -26,6 +26,7 @@ struct HeadlessOptions {
   const char* trace_path = nullptr;
   int stats = 0;
   int portable = 0;              // --portable: the renderer without vector code
+  int pace = 0;                  // --pace: each frame starts at its real time
   int help = 0;
   char game_line[4096] = {};     // everything else, for the game
 };

@@ -22,6 +22,7 @@ const char* const USAGE =
     "usage: vantrel-headless [--frames N] [--dt S] [--script FILE]\n"
     "         [--capture DIR (--capture-every K | --capture-frames a,b,c)]\n"
     "         [--wav FILE] [--save-dir DIR] [--trace FILE] [--stats] [--portable]\n"
+    "         [--pace]\n"
     "         [game options...]\n";
 
 // One processor makes the game decode its music on the main thread, one
@@ -49,6 +50,21 @@ double now_seconds(void) {
   timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
   return ts.tv_sec + ts.tv_nsec * 1e-9;
+}
+
+// A frame run straight after another finds the caches warm and the
+// processor clocked up; a game shown on a display runs one frame and then
+// idles until the next. --pace waits out each frame's time so that timings
+// compare with a paced game (a browser tab's animation frames) rather than
+// with a loop that never rests.
+void wait_until(double deadline) {
+  double left = deadline - now_seconds();
+  if (left <= 0) return;
+  timespec ts;
+  ts.tv_sec = (time_t)left;
+  ts.tv_nsec = (long)((left - (double)ts.tv_sec) * 1e9);
+  while (nanosleep(&ts, &ts) != 0) {
+  }
 }
 
 // Sound frames played by the end of `frames` frames. Counted from the start
@@ -106,7 +122,9 @@ int headless_main(int argc, char** argv) {
   if (!shell_start(options.game_line, &loop)) return finish(0);
 
   size_t next_event = 0;
+  const double paced_from = now_seconds();
   for (long frame = 0;; frame++) {
+    if (options.pace) wait_until(paced_from + frame * options.dt);
     headless_set_time(frame * options.dt);
     while (next_event < script.size() && script[next_event].frame <= frame) {
       headless_push_event(script[next_event].type, script[next_event].key);
