@@ -6,28 +6,14 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <functional>
 #include <utility>
 #include <string>
 #include <vector>
 
-#include "common/key_canvas.h"
+#include "common/synthetic_game.h"
 #include "common/test_files.h"
-#include "core/bitmap.h"
-#include "pack/archive_write.h"
 
 namespace {
-
-// A floor, a step, a deadly pillar of class `deadly` and a ceiling gap.
-std::vector<uint8_t> room_png(int deadly) {
-  return key_png_of_classes(800, 600, [=](int x, int y) {
-    if (y >= 500) return 1;
-    if (x >= 300 && x < 360 && y >= 440) return 1;
-    if (x >= 560 && x < 590 && y >= 380) return deadly;
-    if (y < 12 && (x < 200 || x > 260)) return 1;
-    return 0;
-  });
-}
 
 // Control byte (bit 0: give the value its right checksum; bit 1: long
 // frames), value length, the value, then one held-key mask per frame.
@@ -44,25 +30,15 @@ std::vector<uint8_t> seed(int fix, const std::vector<uint32_t>& words, int keys)
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
   std::string seeds = argv[1], data = argv[2];
-  std::vector<ArchiveFile> files;
-  files.push_back({"avatar.png", key_png_of_classes(60, 80, [](int x, int y) {
-                     if (y <= 75 && x >= 10 && x < 50) return 16;
-                     if (y >= 78 && x >= 15 && x < 45) return 1;
-                     return 0;
-                   })});
-  files.push_back({"blob.png", key_png_of_classes(9, 10, [](int, int) { return 16; })});
-  files.push_back({"blob2.png", key_png_of_classes(16, 16, [](int, int) { return 16; })});
-  files.push_back({"cr03.png", key_png_of_classes(60, 60, [](int x, int) { return x < 30 ? 2 : 0; })});
-  files.push_back({"r01.png", room_png(2)});
-  files.push_back({"r02.png", room_png(12)});
-  files.push_back({"r03.png", room_png(15)});
-  files.push_back({"r25.png", room_png(16)});
-  for (int k = 1; k <= 3; k++) {
-    const char* names[4] = {"", "title.png", "title_1.png", "title_2.png"};
-    files.push_back({names[k], key_png_of_classes(800, 600, [=](int x, int y) {
-                       return (x / 100 == k && y < 300) ? 16 : 0;
-                     })});
-  }
+  // Each room: a floor, a step, a pillar of its own deadly class and a gap
+  // in the ceiling.
+  SyntheticGame game;
+  game.room_class = [](int room, int x, int y) {
+    if (y >= 500 || (x >= 300 && x < 360 && y >= 440)) return 1;
+    if (x >= 560 && x < 590 && y >= 380) return room == 1 ? 2 : room == 2 ? 12 : room == 3 ? 15 : 16;
+    return y < 12 && (x < 200 || x > 260) ? 1 : 0;
+  };
+  std::vector<ArchiveFile> files = synthetic_game_files(game);
   if (!archive_write_file((data + "/packed.dat").c_str(), files)) return 1;
 
   const uint32_t RIGHT = 2, LEFT = 8, JUMP = 16;

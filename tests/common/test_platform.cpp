@@ -45,14 +45,3 @@ std::vector<uint8_t> test_stored(const char* key_path, const char* value_name) {
   if (!store_value_path(key_path, value_name, path, sizeof path)) return {};
   return test_read_bytes(path);
 }
-
-int test_quits_posted(int* exit_code_out) {
-  int quits = 0;
-  PlatformEvent event;
-  while (platform_poll_event(&event)) {
-    if (event.type != PLATFORM_EVENT_QUIT) continue;
-    quits++;
-    *exit_code_out = event.exit_code;
-  }
-  return quits;
-}

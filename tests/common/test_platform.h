@@ -26,6 +26,3 @@ extern TestPlatform g_test_platform;
 HeadlessMachine& test_platform_reset(void);
 // A stored value's bytes, whatever their length; empty when there is none.
 std::vector<uint8_t> test_stored(const char* key_path, const char* value_name);
-// Takes every waiting event; returns how many were quits, with the last
-// quit's exit code in exit_code_out.
-int test_quits_posted(int* exit_code_out);

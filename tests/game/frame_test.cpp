@@ -41,38 +41,6 @@ TEST_F(GameCore, TitleFadeReaches255OnFrame255ThenShuffles) {
   EXPECT_EQ(headless_machine()->presents, 255 + 50 + 4);
 }
 
-// The same schedule as run_frame applies it: room 29 never touches the
-// Palette between its 16th frames, room 35 shuffles on (nearly) every frame.
-TEST_F(GameCore, RunFrameShufflesOnTheRoomSchedule) {
-  enter_play(1, 300, 300);
-  palette_reset();
-  g_game.room_number = 29;
-  g_game.frame_counter = 0;
-  int changed = 0;
-  for (int frame = 0; frame < 256; frame++) {
-    uint32_t before[256];
-    memcpy(before, g_game.palette, sizeof before);
-    run_frame(1.0f / 60.0f, 0);
-    bool differs = memcmp(before, g_game.palette, sizeof before) != 0;
-    if (g_game.frame_counter % 16 != 0) {
-      ASSERT_FALSE(differs) << "frame_counter " << g_game.frame_counter;
-    }
-    changed += differs;
-  }
-  EXPECT_GE(changed, 3);  // of 16 swaps, about half visible
-  g_game.room_number = 35;
-  changed = 0;
-  for (int frame = 0; frame < 32; frame++) {
-    uint32_t before[256];
-    memcpy(before, g_game.palette, sizeof before);
-    run_frame(1.0f / 60.0f, 0);
-    changed += memcmp(before, g_game.palette, sizeof before) != 0;
-  }
-  // Half the swaps exchange two entries of one colour and change nothing.
-  EXPECT_GE(changed, 6);
-  EXPECT_EQ(count_palette(0xFFFFFFFFu), 128);
-}
-
 // Room 39 adds 100 to the frame counter on every frame, so it passes 2^31
 // after about four days there. Room 38 used to compute its speed-up in double
 // and convert back, which gave INT_MIN past the top, and room 39's addition

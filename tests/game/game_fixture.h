@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "common/key_canvas.h"
+#include "common/synthetic_game.h"
 #include "common/test_platform.h"
 #include "core/archive.h"
 #include "core/bitmap_load.h"
@@ -36,57 +36,18 @@ namespace fs = std::filesystem;
 
 const int FLOOR_Y = 500;  // rooms are solid (class 1) from this row down
 
-inline std::vector<uint8_t> room_png(int marker_class) {
-  return key_png_of_classes(800, 600, [=](int x, int y) {
+// Rooms are solid from FLOOR_Y down, with a marker in the top-left corner
+// that tells them apart.
+inline std::vector<ArchiveFile> game_files(SyntheticGame game) {
+  game.room_class = [](int room, int x, int y) {
     if (y >= FLOOR_Y) return 1;
-    if (x < 20 && y < 20) return marker_class;  // tells rooms apart
-    return 0;
-  });
-}
-
-// Body class 16 down to row 75, the class-1 feet band on rows 78-79: their own
-// half-resolution rows, as the game's avatar has them.
-inline std::vector<uint8_t> avatar_png() {
-  return key_png_of_classes(60, 80, [](int x, int y) {
-    if (y <= 75 && x >= 10 && x < 50) return 16;
-    if (y >= 78 && x >= 15 && x < 45) return 1;
-    return 0;
-  });
-}
-
-inline std::vector<uint8_t> title_png(int k) {
-  return key_png_of_classes(800, 600, [=](int x, int y) { return (x / 100 == k && y < 300) ? 16 : 0; });
-}
-
-struct DataSet {
-  bool avatar = true;
-  bool title = true;
-};
-
-inline std::vector<ArchiveFile> game_files(const DataSet& set) {
-  std::vector<ArchiveFile> files;
-  if (set.avatar) files.push_back({"avatar.png", avatar_png()});
-  files.push_back({"blob.png", key_png_of_classes(9, 10, [](int, int) { return 16; })});
-  files.push_back({"blob2.png", key_png_of_classes(16, 16, [](int, int) { return 16; })});
-  files.push_back({"cr03.png", key_png_of_classes(60, 60, [](int x, int) { return x < 30 ? 2 : 0; })});
-  files.push_back({"r01.png", room_png(2)});
-  files.push_back({"r02.png", room_png(3)});
-  files.push_back({"r03.png", room_png(4)});
-  files.push_back({"r25.png", room_png(5)});
-  if (set.title) files.push_back({"title.png", title_png(1)});
-  files.push_back({"title_1.png", title_png(2)});
-  files.push_back({"title_2.png", title_png(3)});
-  return files;
+    return x < 20 && y < 20 ? (room == 25 ? 5 : room + 1) : 0;
+  };
+  return synthetic_game_files(game);
 }
 
 inline fs::path g_dir;
 inline fs::path g_old_cwd;
-
-inline std::string read_text(const fs::path& path) {
-  std::vector<uint8_t> bytes;
-  if (!archive_read_file_bytes(path.c_str(), &bytes)) return "";
-  return std::string(bytes.begin(), bytes.end());
-}
 
 inline std::vector<uint8_t> stored_save() { return test_stored(SAVE_STORE_KEY, SAVE_STORE_VALUE); }
 
@@ -109,7 +70,7 @@ class GameCore : public ::testing::Test {
     ASSERT_TRUE(mkdtemp(tmpl));
     g_dir = tmpl;
     g_old_cwd = fs::current_path();
-    ASSERT_EQ(1, archive_write_file((g_dir / "packed.dat").c_str(), game_files(DataSet())));
+    ASSERT_EQ(1, archive_write_file((g_dir / "packed.dat").c_str(), game_files(SyntheticGame())));
     fs::current_path(g_dir);
     test_platform_reset();
     random_reset();

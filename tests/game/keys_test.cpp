@@ -1,4 +1,4 @@
-// Keys and game states: the menu and the cheats' frame-time log.
+// Keys and game states: the menu.
 #include "game_fixture.h"
 
 namespace {
@@ -54,31 +54,6 @@ TEST_F(GameCore, MenuMovesSelectionAndContinuesOrStartsNew) {
   EXPECT_EQ(g_game.respawn_timer, 0.0f);
   EXPECT_TRUE(stored_save().empty());
 
-}
-
-TEST_F(GameCore, LWritesFrameTimeLogOnlyWithCheats) {
-  fs::remove(g_dir / FRAME_TIME_LOG_NAME);
-  g_game.frame_times[0] = 0.016f;
-  g_game.frame_times[1] = 0.018f;
-  g_game.game_state = 2;
-  g_game.game_started = 1;
-  g_game.cheats_enabled = 1;
-  on_key_down(KEY_CODE_L);
-  EXPECT_EQ(g_game.game_state, 2) << "L logs and does not confirm the menu";
-  on_key_down(KEY_CODE_L);
-  EXPECT_EQ(read_text(g_dir / FRAME_TIME_LOG_NAME),
-            "frame time: 17.00 ms (58.824 fps)\nframe time: 17.00 ms (58.824 fps)\n");
-
-  // Regression: a log that cannot be opened is ignored.
-  fs::remove(g_dir / FRAME_TIME_LOG_NAME);
-  fs::create_directory(g_dir / FRAME_TIME_LOG_NAME);
-  on_key_down(KEY_CODE_L);
-  fs::remove(g_dir / FRAME_TIME_LOG_NAME);
-
-  g_game.cheats_enabled = 0;
-  on_key_down(KEY_CODE_L);
-  EXPECT_EQ(g_game.game_state, 0) << "without cheats L confirms like any key";
-  EXPECT_FALSE(fs::exists(g_dir / FRAME_TIME_LOG_NAME));
 }
 
 }  // namespace

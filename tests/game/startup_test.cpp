@@ -8,12 +8,11 @@ namespace {
 TEST_F(GameCore, StartupWithoutRequiredDataEndsWithMessage) {
   struct Case {
     const char* what;
-    bool archive;
-    DataSet set;
+    bool archive, avatar, title;
   } cases[] = {
-      {"no archive", false, {}},
-      {"no avatar", true, {false, true}},
-      {"no title", true, {true, false}},
+      {"no archive", false, true, true},
+      {"no avatar", true, false, true},
+      {"no title", true, true, false},
   };
   fs::path sub = g_dir / "broken";
   fs::create_directory(sub);
@@ -21,7 +20,10 @@ TEST_F(GameCore, StartupWithoutRequiredDataEndsWithMessage) {
   for (const Case& c : cases) {
     fs::remove(sub / "packed.dat");
     if (c.archive) {
-      ASSERT_EQ(1, archive_write_file((sub / "packed.dat").c_str(), game_files(c.set)));
+      SyntheticGame set;
+      set.avatar = c.avatar;
+      set.title = c.title;
+      ASSERT_EQ(1, archive_write_file((sub / "packed.dat").c_str(), game_files(set)));
     }
     test_platform_reset();
     archive_close_all();

@@ -1,7 +1,7 @@
 // Damaged and unusual streams: truncation must end decoding early; the length
 // query with a final granule of all ones; the sample bookkeeping of hand-made
 // block sequences, counted against libvorbisfile (priming, long/short
-// transitions, the trimmed end); and 16-bit output into a short buffer.
+// transitions, the trimmed end).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -158,25 +158,6 @@ TEST(VorbisBookkeeping, FrameLengths) {
   EXPECT_EQ(frame_lengths(block_stream({S, S, S, S}, 3 * 128, 0), &max_frame, &silent),
             std::vector<int>({128, 128, 128, 0}));
   EXPECT_TRUE(silent);
-}
-
-TEST(VorbisOutput, CapacityTruncatesAndDropsTheRest) {
-  std::vector<uint8_t> s = reference_encode(make_test_signal(SignalKind::Tones, 2, 44100, 30000, 3), 2, 44100, 0.5f);
-  VorbisDecoder* whole = open(s);
-  VorbisDecoder* cut = open(s);
-  ASSERT_TRUE(whole && cut);
-  short a[2 * 4096], b[100], c[2 * 4096];
-  int n = vorbis_next_frame_s16_interleaved(whole, 2, a, 8192);
-  ASSERT_GT(n, 50);
-  EXPECT_LE(n, 1024);
-  ASSERT_EQ(vorbis_next_frame_s16_interleaved(cut, 2, b, 100), 50);
-  EXPECT_EQ(0, memcmp(a, b, sizeof b));
-  // The dropped part is gone: both continue with the same next frame.
-  int next_whole = vorbis_next_frame_s16_interleaved(whole, 2, a, 8192);
-  ASSERT_EQ(next_whole, vorbis_next_frame_s16_interleaved(cut, 2, c, 8192));
-  EXPECT_EQ(0, memcmp(a, c, sizeof(short) * 2 * (size_t)next_whole));
-  vorbis_close_decoder(whole);
-  vorbis_close_decoder(cut);
 }
 
 }  // namespace

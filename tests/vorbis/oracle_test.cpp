@@ -67,21 +67,15 @@ TEST_P(VorbisOracle, MatchesReferenceDecoder) {
 const OracleCase CASES[] = {
     {1, 8000, -0.1f, 50, SignalKind::Tones},
     {1, 22050, 0.0f, 2 * 22050, SignalKind::Clicks},
-    {1, 44100, 0.5f, 30 * 44100, SignalKind::Tones},
     {1, 48000, 1.0f, 24000, SignalKind::Noise},
     {1, 44100, 0.3f, 1, SignalKind::Noise},
-    {2, 8000, 0.2f, 3 * 8000, SignalKind::Mixed},
     {2, 22050, -0.1f, 22050, SignalKind::Chirp},
     {2, 44100, 0.4f, 30 * 44100, SignalKind::Mixed},
     {2, 44100, 0.8f, 257, SignalKind::Clicks},
-    {2, 48000, 0.1f, 5 * 48000, SignalKind::Clicks},
     {2, 48000, 1.0f, 2 * 48000, SignalKind::Noise},
-    {2, 44100, 0.6f, 100, SignalKind::Chirp},
-    {6, 8000, 0.6f, 8000, SignalKind::Tones},
     {6, 22050, 0.3f, 2 * 22050, SignalKind::Mixed},
     {6, 44100, -0.1f, 3 * 44100, SignalKind::Clicks},
     {6, 48000, 0.9f, 48000, SignalKind::Noise},
-    {6, 44100, 0.5f, 100, SignalKind::Tones},
 };
 
 INSTANTIATE_TEST_SUITE_P(Streams, VorbisOracle, testing::ValuesIn(CASES));

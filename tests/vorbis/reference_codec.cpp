@@ -1,8 +1,10 @@
-// Reference encode/decode through libvorbisenc and libvorbisfile, plus the
-// synthetic signals the oracle tests, fuzz seeds and benchmark encode.
+// Reference encode (the music tool's libvorbisenc encoder) and decode
+// (libvorbisfile), plus the synthetic signals the oracle tests, fuzz seeds
+// and benchmark encode.
 #include "reference_codec.h"
 
-#include <vorbis/vorbisenc.h>
+#include "music/encode.h"
+
 #include <vorbis/vorbisfile.h>
 
 #include <cmath>
@@ -76,60 +78,10 @@ std::vector<float> make_test_signal(SignalKind kind, int channels, int rate, int
 
 std::vector<uint8_t> reference_encode(const std::vector<float>& interleaved, int channels,
                                       int rate, float quality) {
-  std::vector<uint8_t> result;
-  vorbis_info vi;
-  vorbis_info_init(&vi);
-  if (vorbis_encode_init_vbr(&vi, channels, rate, quality) != 0) {
-    vorbis_info_clear(&vi);
-    return result;
-  }
-  vorbis_comment vc;
-  vorbis_comment_init(&vc);
-  vorbis_comment_add_tag(&vc, "ENCODER", "vantrel-test");
-  vorbis_dsp_state vd;
-  vorbis_block vb;
-  vorbis_analysis_init(&vd, &vi);
-  vorbis_block_init(&vd, &vb);
-  ogg_stream_state os;
-  ogg_stream_init(&os, 0x5EED);
-  ogg_packet header, comment, code;
-  vorbis_analysis_headerout(&vd, &vc, &header, &comment, &code);
-  for (ogg_packet* p : {&header, &comment, &code}) ogg_stream_packetin(&os, p);
-  ogg_page og;
-  auto append = [&](const ogg_page& page) {
-    result.insert(result.end(), page.header, page.header + page.header_len);
-    result.insert(result.end(), page.body, page.body + page.body_len);
-  };
-  while (ogg_stream_flush(&os, &og)) append(og);
-
-  // Feed the signal in chunks; an empty write marks the end, after which the
-  // encoder flushes its last blocks and the final page carries end-of-stream.
-  const int frames = (int)(interleaved.size() / channels), chunk = 1024;
-  for (int done = 0, n = 1; n > 0; done += n) {
-    n = frames - done < chunk ? frames - done : chunk;
-    if (n > 0) {
-      float** buffer = vorbis_analysis_buffer(&vd, n);
-      for (int i = 0; i < n; ++i)
-        for (int c = 0; c < channels; ++c) buffer[c][i] = interleaved[(size_t)(done + i) * channels + c];
-    }
-    vorbis_analysis_wrote(&vd, n);
-    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-      vorbis_analysis(&vb, nullptr);
-      vorbis_bitrate_addblock(&vb);
-      ogg_packet op;
-      while (vorbis_bitrate_flushpacket(&vd, &op)) {
-        ogg_stream_packetin(&os, &op);
-        while (ogg_stream_pageout(&os, &og)) append(og);
-      }
-    }
-  }
-  while (ogg_stream_flush(&os, &og)) append(og);
-  ogg_stream_clear(&os);
-  vorbis_block_clear(&vb);
-  vorbis_dsp_clear(&vd);
-  vorbis_comment_clear(&vc);
-  vorbis_info_clear(&vi);
-  return result;
+  std::vector<uint8_t> out;
+  encode_ogg_bytes(interleaved.data(), (long)(interleaved.size() / channels), channels, rate, quality,
+                   0x5EED, "", &out);
+  return out;
 }
 
 ReferenceDecoded reference_decode(const std::vector<uint8_t>& ogg) {

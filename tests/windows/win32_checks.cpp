@@ -1,7 +1,7 @@
 // Checks of the Windows-only code that the Wine end-to-end run cannot see:
 // where the save goes and which older saves are still found, the wide-name
-// file open, the processor count from the affinity mask, thread start and
-// stop, the SSE2 probe, and the executable's own path. Cross-compiled and run
+// file open, thread start and stop, the SSE2 probe, and the executable's own
+// path. Cross-compiled and run
 // under Wine by win32_checks.sh; prints "N passed, N failed".
 #include "platform/win32/win32_backend.h"
 
@@ -132,19 +132,6 @@ void check_wide_file_names(void) {
   CHECK(read_whole_file(utf8_name, &length) == nullptr);
 }
 
-void check_processor_count(void) {
-  DWORD_PTR process_mask = 0, system_mask = 0;
-  CHECK(GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask));
-  int expected = 0;
-  for (DWORD_PTR m = process_mask; m; m &= m - 1) expected++;
-  CHECK(cpu_count() == expected);
-  // One allowed processor: the music is then decoded on the main thread.
-  if (SetProcessAffinityMask(GetCurrentProcess(), process_mask & (~process_mask + 1))) {
-    CHECK(cpu_count() == 1);
-    SetProcessAffinityMask(GetCurrentProcess(), process_mask);
-  }
-}
-
 void check_threads(void) {
   Semaphore* done = semaphore_create(1, 0);
   int ran = 0, result = 0;
@@ -196,7 +183,6 @@ int main(int argc, char** argv) {
   } else {
     check_store();
     check_wide_file_names();
-    check_processor_count();
     check_threads();
     CHECK(ring_vector_supported() == 1);  // every x86-64 has SSE2; the probe must see it
     check_executable_path();

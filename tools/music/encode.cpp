@@ -1,5 +1,5 @@
-// Feeds the encoder in blocks of ENCODE_BLOCK frames and writes pages as they
-// come; a fixed stream serial number keeps the output identical between runs.
+// Feeds the encoder in blocks of ENCODE_BLOCK frames; a fixed stream serial
+// number keeps the output identical between runs.
 #include "music/encode.h"
 
 #include <vorbis/vorbisenc.h>
@@ -10,35 +10,28 @@ namespace {
 
 const long ENCODE_BLOCK = 4096;
 
-int write_pages(ogg_stream_state* os, FILE* out, bool flush) {
+void append_pages(ogg_stream_state* os, std::vector<uint8_t>* out, bool flush) {
   ogg_page page;
   while (flush ? ogg_stream_flush(os, &page) : ogg_stream_pageout(os, &page)) {
-    if (fwrite(page.header, 1, page.header_len, out) != (size_t)page.header_len) return 0;
-    if (fwrite(page.body, 1, page.body_len, out) != (size_t)page.body_len) return 0;
+    out->insert(out->end(), page.header, page.header + page.header_len);
+    out->insert(out->end(), page.body, page.body + page.body_len);
   }
-  return 1;
 }
 
 }  // namespace
 
-int encode_ogg(const std::string& path, const float* stereo, long frames, int rate, float quality,
-               int serial, const std::string& label, std::string* error_out) {
-  FILE* out = fopen(path.c_str(), "wb");
-  if (!out) {
-    *error_out = "cannot write " + path;
-    return 0;
-  }
+int encode_ogg_bytes(const float* interleaved, long frames, int channels, int rate, float quality,
+                     int serial, const std::string& label, std::vector<uint8_t>* out) {
+  out->clear();
   vorbis_info vi;
   vorbis_info_init(&vi);
-  if (vorbis_encode_init_vbr(&vi, 2, rate, quality) != 0) {
+  if (vorbis_encode_init_vbr(&vi, channels, rate, quality) != 0) {
     vorbis_info_clear(&vi);
-    fclose(out);
-    *error_out = "the encoder refused the settings";
     return 0;
   }
   vorbis_comment vc;
   vorbis_comment_init(&vc);
-  vorbis_comment_add_tag(&vc, "TITLE", label.c_str());
+  if (!label.empty()) vorbis_comment_add_tag(&vc, "TITLE", label.c_str());
   vorbis_comment_add_tag(&vc, "ARTIST", "Vantrel");
   vorbis_dsp_state vd;
   vorbis_block vb;
@@ -51,19 +44,17 @@ int encode_ogg(const std::string& path, const float* stereo, long frames, int ra
   ogg_stream_packetin(&os, &header);
   ogg_stream_packetin(&os, &header_comments);
   ogg_stream_packetin(&os, &header_code);
-  int ok = write_pages(&os, out, true);
+  append_pages(&os, out, true);
 
   long done = 0;
   int last_fifth = -1;
   bool fed_end = false;
-  while (ok && !fed_end) {
+  while (!fed_end) {
     long n = frames - done < ENCODE_BLOCK ? frames - done : ENCODE_BLOCK;
     if (n > 0) {
       float** buffer = vorbis_analysis_buffer(&vd, (int)n);
-      for (long i = 0; i < n; i++) {
-        buffer[0][i] = stereo[2 * (done + i)];
-        buffer[1][i] = stereo[2 * (done + i) + 1];
-      }
+      for (long i = 0; i < n; i++)
+        for (int c = 0; c < channels; c++) buffer[c][i] = interleaved[(done + i) * channels + c];
       vorbis_analysis_wrote(&vd, (int)n);
       done += n;
     } else {
@@ -76,22 +67,38 @@ int encode_ogg(const std::string& path, const float* stereo, long frames, int ra
       ogg_packet packet;
       while (vorbis_bitrate_flushpacket(&vd, &packet)) {
         ogg_stream_packetin(&os, &packet);
-        if (!write_pages(&os, out, false)) ok = 0;
+        append_pages(&os, out, false);
       }
     }
     int fifth = frames > 0 ? (int)(done * 5 / frames) : 5;
-    if (fifth != last_fifth) {
+    if (!label.empty() && fifth != last_fifth) {
       printf("music: encoding %s %d%%\n", label.c_str(), fifth * 20);
       fflush(stdout);
       last_fifth = fifth;
     }
   }
-  if (ok) ok = write_pages(&os, out, true);
+  append_pages(&os, out, true);
   ogg_stream_clear(&os);
   vorbis_block_clear(&vb);
   vorbis_dsp_clear(&vd);
   vorbis_comment_clear(&vc);
   vorbis_info_clear(&vi);
+  return 1;
+}
+
+int encode_ogg(const std::string& path, const float* stereo, long frames, int rate, float quality,
+               int serial, const std::string& label, std::string* error_out) {
+  std::vector<uint8_t> bytes;
+  if (!encode_ogg_bytes(stereo, frames, 2, rate, quality, serial, label, &bytes)) {
+    *error_out = "the encoder refused the settings";
+    return 0;
+  }
+  FILE* out = fopen(path.c_str(), "wb");
+  if (!out) {
+    *error_out = "cannot write " + path;
+    return 0;
+  }
+  int ok = fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
   if (fclose(out) != 0) ok = 0;
   if (!ok) *error_out = "write failed on " + path;
   return ok;
