@@ -164,36 +164,6 @@ TEST_F(MusicTest, AudioStopClosesOnlyOnceTheFadeHasBeenPlayed) {
   EXPECT_EQ(device_left(fade_end_position), 0);
 }
 
-TEST_F(MusicTest, DeferredAudioStopRunsOneStepAFrame) {
-  auto dc = make_dc_stereo(400000, 8000, -8000);
-  device.frames_per_sleep_ms = 44;
-  uint32_t clock = audio_update(4000);
-  voice_schedule({.data = dc.data(), .data_frames = 400000, .data_persistent = 1,
-                  .start_time = clock, .duration = 400000, .key = VOICE_KEY_MUSIC});
-  install_decoded_pcm(20000, 20000);
-  load_table("1 0 5000 100 3000\r\n");
-  static const int list[1] = {1};
-  music_set_playlist(list, 1, 0);
-  audio_stop_set_deferred(1);
-  audio_stop(0);
-  EXPECT_EQ(device.sleeps, 0);
-  EXPECT_EQ(audio_output.open, 1);
-  music.music_time = 0;
-  music_update();
-  EXPECT_EQ(voice_count(), 1) << "a segment was scheduled during the fade";
-  int frames = 0;
-  while (!audio_stop_step() && frames < 1000) {
-    platform_sleep_ms(10);
-    frames++;
-  }
-  audio_stop_set_deferred(0);
-  EXPECT_GE(frames, 3000 / 440);
-  EXPECT_LE(frames, 3000 / 440 + 2 + (1322 + 300) / 440 + 1);
-  EXPECT_EQ(device.sound_open, 0);
-  EXPECT_EQ(audio_output.open, 0);
-  EXPECT_EQ(1, audio_stop_step()) << "a finished stop stays finished";
-}
-
 TEST_F(MusicTest, AudioStopGivesUpOnADeviceThatStoppedConsuming) {
   auto dc = make_dc_stereo(60000, 1000, 1000);
   device.frames_per_sleep_ms = 0;  // the cursors never move again

@@ -1,7 +1,9 @@
-// Creatures: the rest drawn on arrival. Their paths and quirks (ends-only
-// rests, random targets, drops) are played by the route and margin runs.
+// Creatures: the arrival quirks (rests only at the ends of a path, random
+// fliers never heading for where they are or the next point) and the rest
+// that scales the drawing. The drops of room 19 are played by the route.
 #include "sim/creature.h"
 
+#include <set>
 #include <vector>
 
 #include "sim_fixture.h"
@@ -21,6 +23,30 @@ class CreatureTest : public SimTest {
   Creature* cr(int id) { return &g_game.creature_table[id]; }
   Bitmap* work = nullptr;
 };
+
+TEST_F(CreatureTest, RestsOnlyAtPathEndsAndFliersPickFarPoints) {
+  for (int id : {1, 6, 7}) {  // ten points out and back; two random fliers
+    Creature* c = cr(id);
+    const int count = c->path->count;
+    std::set<int> chosen;
+    for (int i = 0; i < 400; i++) {
+      int from, reached, leg = c->leg, start = c->from_point;
+      leg_points(c, &from, &reached);
+      for (int f = 0; c->leg == leg && c->from_point == start && f < 100000; f++) creature_update(c, 0.05f);
+      ASSERT_EQ(c->from_point, reached) << id;
+      if (id == 1) {
+        ASSERT_EQ(c->rest > 0.0f, reached == 0 || reached == count - 1) << "at point " << reached;
+        continue;
+      }
+      ASSERT_NE(c->leg, reached) << id;
+      ASSERT_NE(c->leg, (reached + 1) % count) << id;
+      chosen.insert(c->leg);
+    }
+    if (id != 1) {
+      EXPECT_EQ((int)chosen.size(), count) << "every point is a target some time";
+    }
+  }
+}
 
 TEST_F(CreatureTest, RestScalesTheFullPrecisionDrawAndRoundsOnce) {
   // Regression: the draw was rounded to float before it was scaled, which put

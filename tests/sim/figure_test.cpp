@@ -42,7 +42,7 @@ class FigureTest : public SimTest {
 
 TEST_F(FigureTest, FirstTicksOffALedgeKeepStepping) {
   g_game.airborne = 1;
-  g_game.air_ticks = 2;
+  g_game.air_ticks = 3;  // the last airborne tick that still steps
   g_game.pose_from = 0;
   g_game.pose_to = 1;
   int frames;
