@@ -2,17 +2,20 @@
 // writes the whole game as a vantrel-headless script plus a difficulty table.
 //   vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]
 //                  [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]
-//                  [--previous ROUTE] [--trials K] [--slack-tries N]
-//                  [game options...]
+//                  [--previous ROUTE] [--ways FILE] [--trials K]
+//                  [--slack-tries N] [game options...]
 // --prefix follows an earlier route up to the entry of ROOM and searches on
 // from there (for working on one room without solving all before it).
 // Each room's route is chosen for its margin (K jittered trials per measure,
 // N small timing changes tried); --previous lets an earlier route's rooms
-// compete with what the search finds.
+// compete with what the search finds, and --ways adds ways kept room by room
+// (see margin.h), which stay usable after an earlier room has changed.
 //   vantrel-solver --margin ROUTE [--jitter J[,J...]] [--trials K]
 //                  [--from capture|continue|both] [--last-room N]
+//                  [--ways-out FILE]
 // measures instead how much timing error each room of ROUTE forgives (see
-// margin.h) and prints one line per room.
+// margin.h) and prints one line per room; --ways-out also writes ROUTE's
+// rooms as ways.
 // DIR holds packed.dat (and, with +cheat, loose rooms that override it).
 // Rooms are solved in order, each from where the previous one left the
 // avatar; the route is only written when the whole row is solved.
@@ -51,6 +54,8 @@ struct Args {
   int trials = 20;
   int from_capture = 1, from_continue = 1;
   std::string previous_path;  // a route whose rooms are candidates as well
+  std::vector<std::string> ways_paths;  // ways kept room by room, candidates too
+  std::string ways_out;       // --margin: the route's rooms written as ways
   int slack_tries = 100;      // timing changes tried on each room's route
 };
 
@@ -89,6 +94,12 @@ int parse_args(int argc, char** argv, Args* a) {
       i++;
     } else if (!strcmp(s, "--previous") && v) {
       a->previous_path = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--ways") && v) {
+      a->ways_paths.push_back(absolute(v));
+      i++;
+    } else if (!strcmp(s, "--ways-out") && v) {
+      a->ways_out = absolute(v);
       i++;
     } else if (!strcmp(s, "--slack-tries") && v) {
       a->slack_tries = atoi(v);
@@ -169,6 +180,10 @@ int measure_margins(Driver* d, const Args& args) {
   }
   std::vector<RoomRoute> rooms;
   if (!margin_split_route(d, lines, args.last_room, &rooms)) return 1;
+  if (!args.ways_out.empty() && !margin_write_ways(args.ways_out.c_str(), rooms)) {
+    fprintf(stderr, "vantrel-solver: cannot write %s\n", args.ways_out.c_str());
+    return 1;
+  }
   std::vector<MarginFrom> starts;
   if (args.from_capture) starts.push_back(MARGIN_FROM_CAPTURE);
   if (args.from_continue) starts.push_back(MARGIN_FROM_CONTINUE);
@@ -306,9 +321,10 @@ int main(int argc, char** argv) {
     fprintf(stderr,
             "usage: vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]\n"
             "                      [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]\n"
-            "                      [--previous ROUTE] [--trials K] [--slack-tries N] [game options...]\n"
+            "                      [--previous ROUTE] [--ways FILE] [--trials K] [--slack-tries N]\n"
+            "                      [game options...]\n"
             "       vantrel-solver [--data DIR] --margin ROUTE [--jitter J[,J...]] [--trials K]\n"
-            "                      [--from capture|continue|both] [--last-room N]\n");
+            "                      [--from capture|continue|both] [--last-room N] [--ways-out FILE]\n");
     return 2;
   }
   if (args.data_dir && chdir(args.data_dir) != 0) {
@@ -336,6 +352,11 @@ int main(int argc, char** argv) {
     driver_load(&d, start.data());
     d.frame = start_frame;
   }
+  for (const std::string& path : args.ways_paths)
+    if (!margin_read_ways(path.c_str(), &previous)) {
+      fprintf(stderr, "vantrel-solver: cannot read the ways in %s\n", path.c_str());
+      return 2;
+    }
 
   if (args.prefix_path && !follow_prefix(&d, args.prefix_path, args.from_room)) {
     fprintf(stderr, "vantrel-solver: %s does not lead into room %d\n", args.prefix_path, args.from_room);
