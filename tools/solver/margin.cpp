@@ -177,6 +177,48 @@ int margin_read_script(const char* path, std::vector<ScriptLine>* lines) {
   return 1;
 }
 
+int margin_write_ways(const char* path, const std::vector<RoomRoute>& rooms) {
+  FILE* f = fopen(path, "w");
+  if (!f) return 0;
+  fprintf(f, "# Ways through rooms: \"room N FRAMES\", then key changes from the room's entry.\n");
+  for (const RoomRoute& r : rooms) {
+    fprintf(f, "room %d %d\n", r.room, r.frames);
+    for (const ScriptLine& l : r.events)
+      fprintf(f, "%ld %s %s\n", l.frame, l.down ? "down" : "up",
+              l.key == DRIVE_RIGHT ? "RIGHT" : l.key == DRIVE_LEFT ? "LEFT" : "SPACE");
+  }
+  return fclose(f) == 0;
+}
+
+int margin_read_ways(const char* path, std::vector<RoomRoute>* rooms) {
+  FILE* f = fopen(path, "r");
+  if (!f) return 0;
+  char line[256];
+  int ok = 1;
+  std::vector<RoomRoute> read;
+  while (ok && fgets(line, sizeof line, f)) {
+    long frame;
+    int room, frames;
+    char what[16], key[16];
+    if (line[0] == '#' || line[strspn(line, " \t\r\n")] == '\0') continue;
+    if (sscanf(line, "room %d %d", &room, &frames) == 2) {
+      read.push_back(RoomRoute());
+      read.back().room = room;
+      read.back().frames = frames;
+    } else if (!read.empty() && sscanf(line, "%ld %15s %15s", &frame, what, key) == 3 && frame >= 0 &&
+               (!strcmp(what, "down") || !strcmp(what, "up")) &&
+               (!strcmp(key, "RIGHT") || !strcmp(key, "LEFT") || !strcmp(key, "SPACE"))) {
+      int bit = !strcmp(key, "RIGHT") ? DRIVE_RIGHT : !strcmp(key, "LEFT") ? DRIVE_LEFT : DRIVE_JUMP;
+      read.back().events.push_back(ScriptLine{frame, !strcmp(what, "down"), bit});
+    } else {
+      ok = 0;
+    }
+  }
+  fclose(f);
+  if (ok) rooms->insert(rooms->end(), read.begin(), read.end());
+  return ok;
+}
+
 int margin_split_route(Driver* d, const std::vector<ScriptLine>& lines, int last_room,
                        std::vector<RoomRoute>* rooms) {
   std::vector<ScriptLine>* record = d->record;

@@ -68,3 +68,12 @@ int margin_improve(Driver* d, RoomRoute* room, const std::vector<int>& jitters, 
                    uint64_t seed);
 // Reads a route script as written by the solver; 0 when it cannot be read.
 int margin_read_script(const char* path, std::vector<ScriptLine>* lines);
+// Ways through rooms, each a "room N FRAMES" line and its key changes as
+// "FRAME down|up KEY", frames counted from the room's entry: a route's rooms
+// kept apart, so that they stay candidates after an earlier room has
+// changed (the route as a whole then no longer plays), and hand-made ways
+// can be offered too. Several ways for one room may follow each other.
+int margin_write_ways(const char* path, const std::vector<RoomRoute>& rooms);
+// Appends the ways of `path` to `rooms` (entries and saves left empty);
+// 0 when the file cannot be read or a line is malformed.
+int margin_read_ways(const char* path, std::vector<RoomRoute>* rooms);

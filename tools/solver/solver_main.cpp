@@ -2,17 +2,20 @@
 // writes the whole game as a vantrel-headless script plus a difficulty table.
 //   vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]
 //                  [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]
-//                  [--previous ROUTE] [--trials K] [--slack-tries N]
-//                  [game options...]
+//                  [--previous ROUTE] [--ways FILE] [--trials K]
+//                  [--slack-tries N] [game options...]
 // --prefix follows an earlier route up to the entry of ROOM and searches on
 // from there (for working on one room without solving all before it).
 // Each room's route is chosen for its margin (K jittered trials per measure,
 // N small timing changes tried); --previous lets an earlier route's rooms
-// compete with what the search finds.
+// compete with what the search finds, and --ways adds ways kept room by room
+// (see margin.h), which stay usable after an earlier room has changed.
 //   vantrel-solver --margin ROUTE [--jitter J[,J...]] [--trials K]
 //                  [--from capture|continue|both] [--last-room N]
+//                  [--ways-out FILE]
 // measures instead how much timing error each room of ROUTE forgives (see
-// margin.h) and prints one line per room.
+// margin.h) and prints one line per room; --ways-out also writes ROUTE's
+// rooms as ways.
 // DIR holds packed.dat (and, with +cheat, loose rooms that override it).
 // Rooms are solved in order, each from where the previous one left the
 // avatar; the route is only written when the whole row is solved.
@@ -51,6 +54,8 @@ struct Args {
   int trials = 20;
   int from_capture = 1, from_continue = 1;
   std::string previous_path;  // a route whose rooms are candidates as well
+  std::vector<std::string> ways_paths;  // ways kept room by room, candidates too
+  std::string ways_out;       // --margin: the route's rooms written as ways
   int slack_tries = 100;      // timing changes tried on each room's route
 };
 
@@ -89,6 +94,12 @@ int parse_args(int argc, char** argv, Args* a) {
       i++;
     } else if (!strcmp(s, "--previous") && v) {
       a->previous_path = absolute(v);
+      i++;
+    } else if (!strcmp(s, "--ways") && v) {
+      a->ways_paths.push_back(absolute(v));
+      i++;
+    } else if (!strcmp(s, "--ways-out") && v) {
+      a->ways_out = absolute(v);
       i++;
     } else if (!strcmp(s, "--slack-tries") && v) {
       a->slack_tries = atoi(v);
@@ -169,6 +180,10 @@ int measure_margins(Driver* d, const Args& args) {
   }
   std::vector<RoomRoute> rooms;
   if (!margin_split_route(d, lines, args.last_room, &rooms)) return 1;
+  if (!args.ways_out.empty() && !margin_write_ways(args.ways_out.c_str(), rooms)) {
+    fprintf(stderr, "vantrel-solver: cannot write %s\n", args.ways_out.c_str());
+    return 1;
+  }
   std::vector<MarginFrom> starts;
   if (args.from_capture) starts.push_back(MARGIN_FROM_CAPTURE);
   if (args.from_continue) starts.push_back(MARGIN_FROM_CONTINUE);
@@ -201,6 +216,7 @@ int measure_margins(Driver* d, const Args& args) {
 
 const int MEASURE_JITTERS[2] = {3, 6};
 const int CENTRE_REACH = 8;  // frames a key event is tried earlier and later
+const int WIDER_JITTER = 3;  // frames beyond the widest measure, for telling ties apart
 
 // Among the search's ways through the room (searched from a continue, where a
 // returning player starts) and the previous route's, the one that forgives
@@ -228,18 +244,34 @@ RoomResult choose_route(Driver* d, const RoomRoute& base, const std::vector<Room
     }
   std::vector<int> jitters = {MEASURE_JITTERS[0]};
   if (base.room <= REPORT_GENTLE_ROOMS) jitters.push_back(MEASURE_JITTERS[1]);
-  // Scored as found, then the two best with their key events centred.
+  // Scored as found, then the two best with their key events centred. Ways
+  // that fail equally often (most often none, on easy rooms) are told apart
+  // by how they fare with a few frames more error, which a person's bad day
+  // brings; only then is the quicker one preferred.
+  const std::vector<int> wider = {jitters.back() + WIDER_JITTER};
+  struct Score {
+    int fails, wider_fails;
+    bool operator<(const Score& o) const {
+      return fails != o.fails ? fails < o.fails : wider_fails < o.wider_fails;
+    }
+  };
+  auto score_of = [&](RoomRoute* c) {
+    Score sc = {margin_slack_fails(d, c, jitters, args.trials, INT_MAX - 1), INT_MAX};
+    if (sc.fails != INT_MAX) sc.wider_fails = margin_slack_fails(d, c, wider, args.trials, INT_MAX - 1);
+    return sc;
+  };
   auto rank = [&](void) {
-    std::vector<std::pair<int, size_t>> scored;
-    for (size_t k = 0; k < candidates.size(); k++)
-      scored.push_back({margin_slack_fails(d, &candidates[k], jitters, args.trials, INT_MAX - 1), k});
-    std::sort(scored.begin(), scored.end(), [&](const std::pair<int, size_t>& a, const std::pair<int, size_t>& b) {
-      return a.first != b.first ? a.first < b.first : candidates[a.second].frames < candidates[b.second].frames;
-    });
+    std::vector<std::pair<Score, size_t>> scored;
+    for (size_t k = 0; k < candidates.size(); k++) scored.push_back({score_of(&candidates[k]), k});
+    std::sort(scored.begin(), scored.end(),
+              [&](const std::pair<Score, size_t>& a, const std::pair<Score, size_t>& b) {
+                if (a.first < b.first || b.first < a.first) return a.first < b.first;
+                return candidates[a.second].frames < candidates[b.second].frames;
+              });
     return scored;
   };
-  std::vector<std::pair<int, size_t>> scored = rank();
-  if (scored.empty() || scored[0].first == INT_MAX) {
+  std::vector<std::pair<Score, size_t>> scored = rank();
+  if (scored.empty() || scored[0].first.fails == INT_MAX) {
     // Creatures elsewhere than after a continue: search the route's own state.
     RoomResult own = search_room(d, base.entry.data(), args.search);
     candidates.clear();
@@ -247,24 +279,25 @@ RoomResult choose_route(Driver* d, const RoomRoute& base, const std::vector<Room
     if (!r.solved) r = own;
     scored = rank();
   }
-  if (scored.empty() || scored[0].first == INT_MAX) {
+  if (scored.empty() || scored[0].first.fails == INT_MAX) {
     r.solved = 0;
     return r;
   }
   r.solved = 1;
-  int best_fails = INT_MAX;
-  for (size_t k = 0; k < scored.size() && k < 2 && scored[k].first != INT_MAX; k++) {
+  Score best_score = {INT_MAX, INT_MAX};
+  for (size_t k = 0; k < scored.size() && k < 2 && scored[k].first.fails != INT_MAX; k++) {
     RoomRoute c = candidates[scored[k].second];
     margin_center(d, &c, CENTRE_REACH);
-    int f = margin_slack_fails(d, &c, jitters, args.trials, INT_MAX - 1);
-    if (f == INT_MAX) {  // centring never breaks a route, but be sure
+    Score f = score_of(&c);
+    if (f.fails == INT_MAX) {  // centring never breaks a route, but be sure
       c = candidates[scored[k].second];
       f = scored[k].first;
     }
     if (getenv("SOLVER_MARGIN_WHY"))
-      fprintf(stderr, "room %d way %zu: %d failed, %d once centred\n", base.room, k, scored[k].first, f);
-    if (f < best_fails) {
-      best_fails = f;
+      fprintf(stderr, "room %d way %zu: %d (%d wider) failed, %d (%d) once centred\n", base.room, k,
+              scored[k].first.fails, scored[k].first.wider_fails, f.fails, f.wider_fails);
+    if (f < best_score) {
+      best_score = f;
       *best = c;
     }
   }
@@ -306,9 +339,10 @@ int main(int argc, char** argv) {
     fprintf(stderr,
             "usage: vantrel-solver [--data DIR] [--route FILE] [--report FILE] [--last-room N]\n"
             "                      [--macro K] [--max-expansions N] [--prefix ROUTE ROOM]\n"
-            "                      [--previous ROUTE] [--trials K] [--slack-tries N] [game options...]\n"
+            "                      [--previous ROUTE] [--ways FILE] [--trials K] [--slack-tries N]\n"
+            "                      [game options...]\n"
             "       vantrel-solver [--data DIR] --margin ROUTE [--jitter J[,J...]] [--trials K]\n"
-            "                      [--from capture|continue|both] [--last-room N]\n");
+            "                      [--from capture|continue|both] [--last-room N] [--ways-out FILE]\n");
     return 2;
   }
   if (args.data_dir && chdir(args.data_dir) != 0) {
@@ -336,6 +370,11 @@ int main(int argc, char** argv) {
     driver_load(&d, start.data());
     d.frame = start_frame;
   }
+  for (const std::string& path : args.ways_paths)
+    if (!margin_read_ways(path.c_str(), &previous)) {
+      fprintf(stderr, "vantrel-solver: cannot read the ways in %s\n", path.c_str());
+      return 2;
+    }
 
   if (args.prefix_path && !follow_prefix(&d, args.prefix_path, args.from_room)) {
     fprintf(stderr, "vantrel-solver: %s does not lead into room %d\n", args.prefix_path, args.from_room);
