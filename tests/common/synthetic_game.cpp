@@ -1,6 +1,6 @@
 #include "common/synthetic_game.h"
 
-#include <string>
+#include <stdio.h>
 
 #include "common/key_canvas.h"
 

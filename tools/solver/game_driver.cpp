@@ -30,11 +30,12 @@ struct KeyInfo {
   int bit;
   int held_index;
   int virtual_key;
+  const char* name;  // as vantrel-headless scripts spell it
 };
 const KeyInfo KEYS[3] = {
-    {DRIVE_RIGHT, AVATAR_KEY_RIGHT, PLATFORM_VK_RIGHT},
-    {DRIVE_LEFT, AVATAR_KEY_LEFT, PLATFORM_VK_LEFT},
-    {DRIVE_JUMP, AVATAR_KEY_JUMP, PLATFORM_VK_SPACE},
+    {DRIVE_RIGHT, AVATAR_KEY_RIGHT, PLATFORM_VK_RIGHT, "RIGHT"},
+    {DRIVE_LEFT, AVATAR_KEY_LEFT, PLATFORM_VK_LEFT, "LEFT"},
+    {DRIVE_JUMP, AVATAR_KEY_JUMP, PLATFORM_VK_SPACE, "SPACE"},
 };
 
 // A save folder of the solver's own, empty at the start so that every run
@@ -64,6 +65,18 @@ void send_key(Driver* d, int bit, int virtual_key, int down) {
 }
 
 }  // namespace
+
+const char* driver_key_name(int bit) {
+  for (const KeyInfo& k : KEYS)
+    if (k.bit == bit) return k.name;
+  return KEYS[2].name;
+}
+
+int driver_key_bit(const char* name) {
+  for (const KeyInfo& k : KEYS)
+    if (!strcmp(k.name, name)) return k.bit;
+  return 0;
+}
 
 int driver_start(Driver* d, const char* game_line) {
   d->frame = 0;

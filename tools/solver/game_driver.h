@@ -17,6 +17,11 @@ enum {
   DRIVE_JUMP = 4,
 };
 
+// A key's name in vantrel-headless scripts ("RIGHT", "LEFT", "SPACE"), and
+// back (0 for any other name).
+const char* driver_key_name(int bit);
+int driver_key_bit(const char* name);
+
 struct ScriptLine {
   long frame;  // delivered before this run_frame call, as in the runner
   int down;    // 1 press, 0 release

@@ -170,8 +170,8 @@ int margin_read_script(const char* path, std::vector<ScriptLine>* lines) {
     long frame;
     char what[16], key[16];
     if (line[0] == '#' || sscanf(line, "%ld %15s %15s", &frame, what, key) != 3) continue;
-    int bit = !strcmp(key, "RIGHT") ? DRIVE_RIGHT : !strcmp(key, "LEFT") ? DRIVE_LEFT : DRIVE_JUMP;
-    lines->push_back(ScriptLine{frame, !strcmp(what, "down"), bit});
+    int bit = driver_key_bit(key);
+    lines->push_back(ScriptLine{frame, !strcmp(what, "down"), bit ? bit : DRIVE_JUMP});
   }
   fclose(f);
   return 1;
@@ -184,8 +184,7 @@ int margin_write_ways(const char* path, const std::vector<RoomRoute>& rooms) {
   for (const RoomRoute& r : rooms) {
     fprintf(f, "room %d %d\n", r.room, r.frames);
     for (const ScriptLine& l : r.events)
-      fprintf(f, "%ld %s %s\n", l.frame, l.down ? "down" : "up",
-              l.key == DRIVE_RIGHT ? "RIGHT" : l.key == DRIVE_LEFT ? "LEFT" : "SPACE");
+      fprintf(f, "%ld %s %s\n", l.frame, l.down ? "down" : "up", driver_key_name(l.key));
   }
   return fclose(f) == 0;
 }
@@ -206,10 +205,8 @@ int margin_read_ways(const char* path, std::vector<RoomRoute>* rooms) {
       read.back().room = room;
       read.back().frames = frames;
     } else if (!read.empty() && sscanf(line, "%ld %15s %15s", &frame, what, key) == 3 && frame >= 0 &&
-               (!strcmp(what, "down") || !strcmp(what, "up")) &&
-               (!strcmp(key, "RIGHT") || !strcmp(key, "LEFT") || !strcmp(key, "SPACE"))) {
-      int bit = !strcmp(key, "RIGHT") ? DRIVE_RIGHT : !strcmp(key, "LEFT") ? DRIVE_LEFT : DRIVE_JUMP;
-      read.back().events.push_back(ScriptLine{frame, !strcmp(what, "down"), bit});
+               (!strcmp(what, "down") || !strcmp(what, "up")) && driver_key_bit(key)) {
+      read.back().events.push_back(ScriptLine{frame, !strcmp(what, "down"), driver_key_bit(key)});
     } else {
       ok = 0;
     }

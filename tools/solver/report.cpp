@@ -6,18 +6,6 @@
 
 #include <stdio.h>
 
-namespace {
-
-const char* key_name(int bit) {
-  switch (bit) {
-    case DRIVE_RIGHT: return "RIGHT";
-    case DRIVE_LEFT: return "LEFT";
-    default: return "SPACE";
-  }
-}
-
-}  // namespace
-
 const char* report_cause_name(int cause) {
   static const char* const NAMES[17] = {
       "creature",      "solid",          "stream up",      "stream up-right",
@@ -45,7 +33,7 @@ int report_write_route(const char* path, const std::vector<ScriptLine>& lines, l
           "# %ld frames at 1/60 s.\n",
           total_frames);
   for (const ScriptLine& l : lines)
-    fprintf(f, "%ld %s %s\n", l.frame, l.down ? "down" : "up", key_name(l.key));
+    fprintf(f, "%ld %s %s\n", l.frame, l.down ? "down" : "up", driver_key_name(l.key));
   return fclose(f) == 0;
 }
 
