@@ -180,7 +180,8 @@ TEST_F(ArchiveTest, PackerToolCreatesAndAppends) {
   std::string args;
   for (const ArchiveFile& f : files) {
     write_file(dir / "in" / f.name, f.data);
-    args += " " + (dir / "in" / f.name).string();
+    args += ' ';
+    args += (dir / "in" / f.name).string();
   }
   std::string pack = VANTREL_PACK_PATH;
   fs::path out = dir / "packed.dat";
