@@ -30,12 +30,11 @@ struct KeyInfo {
   int bit;
   int held_index;
   int virtual_key;
-  const char* name;  // as vantrel-headless scripts spell it
 };
 const KeyInfo KEYS[3] = {
-    {DRIVE_RIGHT, AVATAR_KEY_RIGHT, PLATFORM_VK_RIGHT, "RIGHT"},
-    {DRIVE_LEFT, AVATAR_KEY_LEFT, PLATFORM_VK_LEFT, "LEFT"},
-    {DRIVE_JUMP, AVATAR_KEY_JUMP, PLATFORM_VK_SPACE, "SPACE"},
+    {DRIVE_RIGHT, AVATAR_KEY_RIGHT, PLATFORM_VK_RIGHT},
+    {DRIVE_LEFT, AVATAR_KEY_LEFT, PLATFORM_VK_LEFT},
+    {DRIVE_JUMP, AVATAR_KEY_JUMP, PLATFORM_VK_SPACE},
 };
 
 // A save folder of the solver's own, empty at the start so that every run
@@ -66,15 +65,18 @@ void send_key(Driver* d, int bit, int virtual_key, int down) {
 
 }  // namespace
 
+// Names come from the runner's own script table, so the solver writes and
+// reads exactly what vantrel-headless plays.
 const char* driver_key_name(int bit) {
   for (const KeyInfo& k : KEYS)
-    if (k.bit == bit) return k.name;
-  return KEYS[2].name;
+    if (k.bit == bit) return script_key_name(k.virtual_key);
+  return script_key_name(PLATFORM_VK_SPACE);
 }
 
 int driver_key_bit(const char* name) {
+  int code = script_key_code(name);
   for (const KeyInfo& k : KEYS)
-    if (!strcmp(k.name, name)) return k.bit;
+    if (code && k.virtual_key == code) return k.bit;
   return 0;
 }
 

@@ -28,6 +28,7 @@
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/game_state.h"
@@ -265,8 +266,8 @@ RoomResult choose_route(Driver* d, const RoomRoute& base, const std::vector<Room
     for (size_t k = 0; k < candidates.size(); k++) scored.push_back({score_of(&candidates[k]), k});
     std::sort(scored.begin(), scored.end(),
               [&](const std::pair<Score, size_t>& a, const std::pair<Score, size_t>& b) {
-                if (a.first < b.first || b.first < a.first) return a.first < b.first;
-                return candidates[a.second].frames < candidates[b.second].frames;
+                return std::tie(a.first.fails, a.first.wider_fails, candidates[a.second].frames) <
+                       std::tie(b.first.fails, b.first.wider_fails, candidates[b.second].frames);
               });
     return scored;
   };

@@ -50,6 +50,8 @@ int script_parse_bytes(const char* bytes, int length, std::vector<ScriptEvent>* 
                        char* error, int error_bytes);
 // Names a key for the script: the inverse of the KEY field (0 for unknown).
 int script_key_code(const char* name);
+// A virtual key's name as scripts write it; null for keys without a name.
+const char* script_key_name(int code);
 
 // ---- the headless backend's controls (headless/backend.cpp) ----
 // The backend is the one machine of the runner, the in-process tests, the

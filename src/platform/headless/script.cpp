@@ -49,6 +49,12 @@ int script_key_code(const char* name) {
   return 0;
 }
 
+const char* script_key_name(int code) {
+  for (const KeyName& key : KEY_NAMES)
+    if (key.code == code) return key.name;
+  return nullptr;
+}
+
 int script_parse(const char* text, std::vector<ScriptEvent>* events, char* error, int error_bytes) {
   events->clear();
   int line_number = 0;
