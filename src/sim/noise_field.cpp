@@ -24,6 +24,11 @@ const int32_t STREAM_DX[8] = {0, -12, -16, -12, 0, 12, 16, 12};
 const int32_t STREAM_DY[8] = {16, 12, 0, -12, -16, -12, 0, 12};
 const int32_t SHIVER[6] = {0, 1, 2, 3, 2, 1};
 
+// Classes whose row start is a fixed formula of the row; class 16 draws a
+// random number instead.
+const int ROW_FORMULA_CLASSES = 16;
+const int CLASS_RANDOM_ROW = 16;
+
 // Per-frame values of the row formulas (all wrap-around 32-bit).
 struct FrameKeys {
   int32_t t;                 // frame_counter
@@ -31,6 +36,10 @@ struct FrameKeys {
   uint32_t jitter;           // title shake, 0 from fade_level 600 on
   uint32_t a12, b12, a13, a14, a15, b15;
   uint32_t stream_a[8], stream_b[8];
+  // Classes 0..15 all start at a + random_words[(b + row) & 0x7FFF]; a and
+  // b are fixed for the frame except that classes 10 and 11 alternate
+  // between even and odd rows. Indexed [row & 1][class].
+  uint32_t row_a[2][ROW_FORMULA_CLASSES], row_b[2][ROW_FORMULA_CLASSES];
 };
 
 static_assert(NOISE_BYTES_SIZE - 1 <= 0xFFFF, "positions are stored in 16 bits");
@@ -187,6 +196,8 @@ uint32_t u32(int64_t v) { return (uint32_t)v; }
 // inside the small cycle tables.
 int32_t cycle(int32_t t, int32_t n) { return ((t % n) + n) % n; }
 
+void frame_row_formulas(FrameKeys& f);
+
 uint32_t title_jitter(int32_t t, int32_t fade_level) {
   if (fade_level >= 600) return 0;
   double x = fade_level * 0.0025 - 0.65;
@@ -216,6 +227,7 @@ FrameKeys frame_keys(void) {
     f.stream_a[h] = u32(h * 800 + ((STREAM_DX[h] * speed) >> 4) + 1);
     f.stream_b[h] = u32(h * 433 + ((STREAM_DY[h] * speed) >> 4) + 600);
   }
+  frame_row_formulas(f);
   return f;
 }
 
@@ -223,27 +235,74 @@ FrameKeys frame_keys(void) {
 // offset so the renderer can point it into its derived tables.
 uint32_t row_start(uint32_t a, uint32_t b) { return (a + g_game.random_words[b & 0x7FFF]) & 0xFFFF; }
 
-// Every class's row start for scene row j, in the order of the row formulas
-// (class 16's random draw is the one step whose order matters).
-inline void row_starts(const FrameKeys& f, int32_t j, uint32_t starts_out[BITMAP_CLASS_COUNT]) {
-  uint32_t t = u32(f.t), row = u32(j);
-  starts_out[0] = row_start(u32(f.t >> 2), row - t);
-  if (f.room >= 38)
-    starts_out[1] = row_start(200, row + u32(f.t >> 2));
-  else
-    starts_out[1] = row_start(f.jitter + 200, row);
-  starts_out[13] = row_start(f.a13, row + 200);
-  starts_out[14] = row_start(f.a14, row + 400);
-  starts_out[16] = row_start(mt_next(), 0);
-  starts_out[15] = row_start(f.a15, row + f.b15);
-  starts_out[12] = row_start(f.a12, row + f.b12);
-  for (int h = 0; h < 8; h++) starts_out[2 + h] = row_start(f.stream_a[h], f.stream_b[h] + row);
-  bool odd = (j & 1) != 0;
-  starts_out[11] = row_start(odd ? t + f.jitter : f.jitter - t, row + 600);
-  if (odd)
-    starts_out[10] = row_start(333, row + t + 2000);
-  else
-    starts_out[10] = row_start(733, row - t + 2000);
+// Every formula class's a and b, with the row taken out of b, for even and
+// odd rows.
+void frame_row_formulas(FrameKeys& f) {
+  uint32_t t = u32(f.t);
+  for (int odd = 0; odd < 2; odd++) {
+    uint32_t* a = f.row_a[odd];
+    uint32_t* b = f.row_b[odd];
+    a[0] = u32(f.t >> 2), b[0] = 0u - t;
+    if (f.room >= 38)
+      a[1] = 200, b[1] = u32(f.t >> 2);
+    else
+      a[1] = f.jitter + 200, b[1] = 0;
+    for (int h = 0; h < 8; h++) a[2 + h] = f.stream_a[h], b[2 + h] = f.stream_b[h];
+    if (odd)
+      a[10] = 333, b[10] = t + 2000;
+    else
+      a[10] = 733, b[10] = 2000 - t;
+    a[11] = odd ? t + f.jitter : f.jitter - t, b[11] = 600;
+    a[12] = f.a12, b[12] = f.b12;
+    a[13] = f.a13, b[13] = 200;
+    a[14] = f.a14, b[14] = 400;
+    a[15] = f.a15, b[15] = f.b15;
+  }
+}
+
+// Row starts are made a block of rows at a time: per class the rows read
+// consecutive random words, so a block is a few straight vector loops
+// instead of 16 scattered look-ups per row. Class 16's draws are taken here
+// too, one per row in row order.
+const int ROW_BLOCK = 64;
+struct RowStartsBlock {
+  uint32_t draws[ROW_BLOCK];
+  uint32_t by_class[ROW_FORMULA_CLASSES][ROW_BLOCK];
+};
+
+// One class's starts for rows j0 + first, j0 + first + step, ... below j0 + n.
+void class_starts(uint32_t a, uint32_t b, int32_t j0, int first, int step, int n, uint32_t* out) {
+  const uint32_t* words = g_game.random_words;
+  uint32_t base = (b + u32(j0)) & 0x7FFF;
+  if (step == 1 && base + (uint32_t)n <= 0x8000) {
+    const uint32_t* w = words + base;
+    for (int i = 0; i < n; i++) out[i] = (a + w[i]) & 0xFFFF;
+    return;
+  }
+  for (int i = first; i < n; i += step) out[i] = (a + words[(base + u32(i)) & 0x7FFF]) & 0xFFFF;
+}
+
+void fill_row_block(const FrameKeys& f, int32_t j0, int n, RowStartsBlock& block) {
+  mt_fill(block.draws, n);
+  for (int c = 0; c < ROW_FORMULA_CLASSES; c++) {
+    uint32_t* out = block.by_class[c];
+    if (f.row_a[0][c] == f.row_a[1][c] && f.row_b[0][c] == f.row_b[1][c]) {
+      class_starts(f.row_a[0][c], f.row_b[0][c], j0, 0, 1, n, out);
+    } else {
+      for (int parity = 0; parity < 2; parity++)
+        class_starts(f.row_a[parity][c], f.row_b[parity][c], j0, (j0 ^ parity) & 1, 2, n, out);
+    }
+  }
+}
+
+// Every class's row start for scene row j of rows. Rows come in order from
+// 0, so the random draws stay in the order of the rows.
+inline void row_starts(const FrameKeys& f, int32_t j, int32_t rows, RowStartsBlock& block,
+                       uint32_t starts_out[BITMAP_CLASS_COUNT]) {
+  int i = j % ROW_BLOCK;
+  if (i == 0) fill_row_block(f, j, rows - j < ROW_BLOCK ? rows - j : ROW_BLOCK, block);
+  for (int c = 0; c < ROW_FORMULA_CLASSES; c++) starts_out[c] = block.by_class[c][i];
+  starts_out[CLASS_RANDOM_ROW] = row_start(block.draws[i], 0);
 }
 
 // layer_rows as set_layer_row would have left them after the last row.
@@ -387,12 +446,13 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
   // Row starts per scene byte; bytes outside 0..16 (never produced by the
   // loader) keep start 0, a fixed row instead of a wild pointer.
   uint32_t starts[256] = {};
+  RowStartsBlock block;
 
   if (g.debug_view) {
     uint32_t colours[256];
     debug_colours(colours);
     for (int j = 0; j < rows; j++) {
-      row_starts(f, j, starts);  // keeps the per-row random draws in step
+      row_starts(f, j, rows, block, starts);  // keeps the per-row random draws in step
       const uint8_t* src = scene->pixels + (size_t)j * scene->width;
       uint32_t* dst = image->pixels + (size_t)j * image->width;
       for (int k = 0; k < cols; k++) dst[k] = colours[src[k]];
@@ -409,7 +469,7 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
     refresh_noise_select(g_noise_cache, noise, g.palette, a, b, &colour0, &colour1);
     if (KEEPS_BITS && level == NOISE_VECTOR_SIMD128) refresh_select_patterns(g_noise_cache, colour0, colour1);
     for (int j = 0; j < rows; j++) {
-      row_starts(f, j, starts);
+      row_starts(f, j, rows, block, starts);
       row_select(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
                  g_noise_cache, starts, colour0, colour1);
     }
@@ -417,7 +477,7 @@ void render_noise_field(OutputImage* image, const Bitmap* scene) {
     refresh_noise_colours(g_noise_cache, noise, g.palette);
     const uint32_t* colours = g_noise_cache.colours;
     for (int j = 0; j < rows; j++) {
-      row_starts(f, j, starts);
+      row_starts(f, j, rows, block, starts);
       row_colours(level, image->pixels + (size_t)j * image->width, scene->pixels + (size_t)j * scene->width, cols,
                   colours, starts);
     }

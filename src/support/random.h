@@ -26,6 +26,7 @@ uint32_t lcg_next(void);
 uint32_t lcg_swap_seed(uint32_t seed);  // returns the previous LCG state
 void mt_seed(uint32_t seed);            // leaves the LCG's own state untouched
 uint32_t mt_next(void);
+void mt_fill(uint32_t* out, int count);  // count draws of mt_next, in order
 double random_unit(void);               // mt_next * 2^-32, in [0, 1)
 uint32_t hash_u32(uint32_t x);          // stateless
 

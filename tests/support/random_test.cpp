@@ -30,6 +30,13 @@ TEST(MersenneTwister, MatchesStandardLibraryTwisterFromSameWords) {
   ASSERT_FALSE(state.fail());
   random_reset();
   for (int i = 0; i < 624 * 3 + 5; i++) ASSERT_EQ(mt_next(), reference()) << i;
+  // Batches draw the same sequence, across refills and mixed with single draws.
+  std::vector<uint32_t> batch(1400);
+  for (int count : {1, 618, 7, 1400, 0, 624}) {
+    mt_fill(batch.data(), count);
+    for (int i = 0; i < count; i++) ASSERT_EQ(batch[i], reference()) << count << ' ' << i;
+    ASSERT_EQ(mt_next(), reference()) << count;
+  }
 }
 
 TEST(HashU32, Vectors) {
