@@ -1,7 +1,6 @@
 // Decodes IN.ogg with the game's Vorbis decoder and writes a 16-bit PCM WAV.
-// The output is written only after the whole stream has decoded; on failure
-// nothing is written, the decoder's error code name goes to standard error and
-// the exit status is 1.
+// The samples are written as they decode; on failure no file is left, the
+// decoder's error code name goes to standard error and the exit status is 1.
 #include "decode_audio.h"
 
 #include <stdint.h>
@@ -46,6 +45,20 @@ static bool host_is_little_endian(void) {
   return first == 1;
 }
 
+// Samples go out through a buffer of this many frames that stays in cache,
+// so the tool's memory stays small whatever the stream's length.
+enum { FRAMES_PER_WRITE = 32 };
+
+// The samples of one write in the file's byte order (little-endian).
+static void to_little_endian(int16_t* samples, size_t count) {
+  if (host_is_little_endian()) return;
+  for (size_t i = 0; i < count; ++i) {
+    uint8_t b[2];
+    put_u16(b, (uint16_t)samples[i]);
+    memcpy(&samples[i], b, 2);
+  }
+}
+
 int decode_audio_main(int argc, char** argv) {
   if (argc != 4) {
     fprintf(stderr, "usage: %s audio IN.ogg OUT.wav\n", argv[0]);
@@ -57,46 +70,47 @@ int decode_audio_main(int argc, char** argv) {
   VorbisDecoder* d = vorbis_open_from_memory(input.data, (int)input.size, &error, nullptr);
   if (!d) return decode_refused(error != VorbisOk ? vorbis_error_name(error) : nullptr);
   VorbisInfo info = vorbis_get_info(d);
-  // Frames decode straight into one buffer sized from the stream's length
-  // (read from its last page), so the samples are neither copied nor regrown
-  // unless that length was wrong.
   const size_t frame_values = (size_t)info.max_frame_samples * info.channels;
   const size_t limit = 0x7FFFFFF0u / 2;  // values a WAV's 32-bit size can carry
-  size_t capacity = (size_t)vorbis_total_samples(d) * info.channels;
-  if (capacity > limit) capacity = limit;
-  capacity += frame_values;
+  const size_t capacity = frame_values * FRAMES_PER_WRITE;
   int16_t* samples = (int16_t*)malloc((capacity + 1) * sizeof(int16_t));
-  size_t used = 0;
-  int n = 0;
-  bool ok = samples != nullptr;
-  while (ok) {
-    if (capacity - used < frame_values) {
-      capacity *= 2;
-      int16_t* grown = (int16_t*)realloc(samples, capacity * sizeof(int16_t));
-      ok = grown != nullptr;
-      if (!ok) break;
-      samples = grown;
-    }
-    n = vorbis_next_frame_s16_interleaved(d, info.channels, samples + used, (int)frame_values);
-    if (n <= 0) break;
-    used += (size_t)n * info.channels;
-    ok = used <= limit;
-  }
-  vorbis_close_decoder(d);
-  if (!ok) {
-    free(samples);
+  if (!samples) {
+    vorbis_close_decoder(d);
     return decode_refused(vorbis_error_name(VorbisOutOfMemory));
   }
-  if (!host_is_little_endian()) {
-    for (size_t i = 0; i < used; ++i) {
-      uint8_t b[2];
-      put_u16(b, (uint16_t)samples[i]);
-      memcpy(&samples[i], b, 2);
+  const char* path = argv[3];
+  FILE* f = fopen(path, "wb");
+  // The header's sizes are written last, once the samples are counted.
+  uint8_t header[WAV_HEADER_BYTES] = {};
+  bool written = f && fwrite(header, 1, sizeof header, f) == sizeof header;
+  bool too_long = false;
+  size_t total = 0;
+  while (written) {
+    size_t used = 0;
+    int n = 0;
+    while (capacity - used >= frame_values) {
+      n = vorbis_next_frame_s16_interleaved(d, info.channels, samples + used, (int)frame_values);
+      if (n <= 0) break;
+      used += (size_t)n * info.channels;
     }
+    total += used;
+    too_long = total > limit;
+    if (too_long) break;
+    to_little_endian(samples, used);
+    written = used == 0 || fwrite(samples, sizeof(int16_t), used, f) == used;
+    if (n <= 0) break;
   }
-  uint8_t header[WAV_HEADER_BYTES];
-  make_wav_header(header, (uint32_t)(used * 2), info.channels, info.sample_rate);
-  int written = decode_write_output(argv[3], header, sizeof header, samples, used * 2);
+  vorbis_close_decoder(d);
   free(samples);
-  return written ? 0 : 1;
+  if (written && !too_long) {
+    make_wav_header(header, (uint32_t)(total * 2), info.channels, info.sample_rate);
+    written = fseek(f, 0, SEEK_SET) == 0 && fwrite(header, 1, sizeof header, f) == sizeof header;
+  }
+  if (f) written = fclose(f) == 0 && written;
+  if (written && !too_long) return 0;
+  // Nothing is left behind when the WAV could not be finished.
+  if (f) remove(path);
+  if (too_long) return decode_refused(vorbis_error_name(VorbisOutOfMemory));
+  fprintf(stderr, "cannot write %s\n", path);
+  return 1;
 }
