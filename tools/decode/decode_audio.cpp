@@ -80,8 +80,13 @@ int decode_audio_main(int argc, char** argv) {
   }
   const char* path = argv[3];
   FILE* f = fopen(path, "wb");
-  // The header's sizes are written last, once the samples are counted.
-  uint8_t header[WAV_HEADER_BYTES] = {};
+  const bool is_file = decode_output_is_file(f);
+  // The header carries the length the stream's last page gives, so it can go
+  // out first even to a pipe; it is patched at the end only if that was wrong.
+  size_t predicted = (size_t)vorbis_total_samples(d) * info.channels;
+  if (predicted > limit) predicted = limit;
+  uint8_t header[WAV_HEADER_BYTES];
+  make_wav_header(header, (uint32_t)(predicted * 2), info.channels, info.sample_rate);
   bool written = f && fwrite(header, 1, sizeof header, f) == sizeof header;
   bool too_long = false;
   size_t total = 0;
@@ -102,14 +107,14 @@ int decode_audio_main(int argc, char** argv) {
   }
   vorbis_close_decoder(d);
   free(samples);
-  if (written && !too_long) {
+  if (written && !too_long && total != predicted) {
     make_wav_header(header, (uint32_t)(total * 2), info.channels, info.sample_rate);
     written = fseek(f, 0, SEEK_SET) == 0 && fwrite(header, 1, sizeof header, f) == sizeof header;
   }
   if (f) written = fclose(f) == 0 && written;
   if (written && !too_long) return 0;
   // Nothing is left behind when the WAV could not be finished.
-  if (f) remove(path);
+  if (is_file) remove(path);
   if (too_long) return decode_refused(vorbis_error_name(VorbisOutOfMemory));
   fprintf(stderr, "cannot write %s\n", path);
   return 1;

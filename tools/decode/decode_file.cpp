@@ -1,8 +1,10 @@
 // Reading a front end's input and writing its output (see decode_file.h).
-// The output is only ever written whole, after the decode has succeeded.
+// An image is written whole, after its decode has succeeded; the audio front
+// end streams its samples and uses only the checks below.
 #include "decode_file.h"
 
 #include <stdio.h>
+#include <sys/stat.h>
 
 int decode_refused(const char* reason) {
   fprintf(stderr, "%s\n", reason && reason[0] ? reason : "refused (no reason recorded)");
@@ -50,6 +52,11 @@ int decode_read_input(const char* path, DecodeInput* out) {
   return 1;
 }
 
+bool decode_output_is_file(FILE* f) {
+  struct stat st;
+  return f && fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 int decode_write_output(const char* path, const void* head, size_t head_bytes, const void* body,
                         size_t body_bytes) {
   FILE* f = fopen(path, "wb");
@@ -57,11 +64,12 @@ int decode_write_output(const char* path, const void* head, size_t head_bytes, c
     fprintf(stderr, "cannot write %s\n", path);
     return 0;
   }
+  const bool is_file = decode_output_is_file(f);
   bool ok = (head_bytes == 0 || fwrite(head, 1, head_bytes, f) == head_bytes) &&
             (body_bytes == 0 || fwrite(body, 1, body_bytes, f) == body_bytes);
   ok = fclose(f) == 0 && ok;
   if (!ok) {
-    remove(path);
+    if (is_file) remove(path);
     fprintf(stderr, "cannot write %s\n", path);
     return 0;
   }

@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <stdlib.h>
 
 // Says on one line why the decoder refused the input: its reason, or, when it
@@ -26,7 +27,12 @@ struct DecodeInput {
 // take). On failure: "cannot read PATH" or "PATH is too large", and 0.
 int decode_read_input(const char* path, DecodeInput* out);
 
+// True when f is an ordinary file: the only kind of output a failed write may
+// remove. A device or a pipe named as the output (/dev/full, /dev/stdout) is
+// left where it is.
+bool decode_output_is_file(FILE* f);
+
 // `head` then `body` as the new contents of `path` (either may be empty). On
-// failure the partial file is removed, "cannot write PATH" is said, and 0.
+// failure a partial file is removed, "cannot write PATH" is said, and 0.
 int decode_write_output(const char* path, const void* head, size_t head_bytes, const void* body,
                         size_t body_bytes);
