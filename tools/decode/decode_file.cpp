@@ -1,6 +1,6 @@
 // Reading a front end's input and writing its output (see decode_file.h).
 // An image is written whole, after its decode has succeeded; the audio front
-// end streams its samples and uses only the checks below.
+// end streams its samples itself.
 #include "decode_file.h"
 
 #include <stdio.h>
