@@ -29,16 +29,11 @@ const int32_t SHIVER[6] = {0, 1, 2, 3, 2, 1};
 const int ROW_FORMULA_CLASSES = 16;
 const int CLASS_RANDOM_ROW = 16;
 
-// Per-frame values of the row formulas (all wrap-around 32-bit).
+// The frame's row formulas (all wrap-around 32-bit). Classes 0..15 start at
+// a + random_words[(b + row) & 0x7FFF]; a and b are fixed for the frame
+// except that classes 10 and 11 alternate between even and odd rows.
+// Indexed [row & 1][class].
 struct FrameKeys {
-  int32_t t;                 // frame_counter
-  int32_t room;
-  uint32_t jitter;           // title shake, 0 from fade_level 600 on
-  uint32_t a12, b12, a13, a14, a15, b15;
-  uint32_t stream_a[8], stream_b[8];
-  // Classes 0..15 all start at a + random_words[(b + row) & 0x7FFF]; a and
-  // b are fixed for the frame except that classes 10 and 11 alternate
-  // between even and odd rows. Indexed [row & 1][class].
   uint32_t row_a[2][ROW_FORMULA_CLASSES], row_b[2][ROW_FORMULA_CLASSES];
 };
 
@@ -196,8 +191,6 @@ uint32_t u32(int64_t v) { return (uint32_t)v; }
 // inside the small cycle tables.
 int32_t cycle(int32_t t, int32_t n) { return ((t % n) + n) % n; }
 
-void frame_row_formulas(FrameKeys& f);
-
 uint32_t title_jitter(int32_t t, int32_t fade_level) {
   if (fade_level >= 600) return 0;
   double x = fade_level * 0.0025 - 0.65;
@@ -209,56 +202,42 @@ uint32_t title_jitter(int32_t t, int32_t fade_level) {
 
 FrameKeys frame_keys(void) {
   const GameState& g = g_game;
-  FrameKeys f;
   int32_t t = g.frame_counter;
-  f.t = t;
-  f.room = g.room_number;
-  int32_t speed = (int32_t)((f.room >= 31 ? u32(t) * 2 : u32(t)) & 0x3FFFFFF);
-  f.jitter = title_jitter(t, g.fade_level);
+  uint32_t tu = u32(t), quarter = u32(t >> 2);
+  int32_t room = g.room_number;
+  int32_t speed = (int32_t)((room >= 31 ? tu * 2 : tu) & 0x3FFFFFF);
+  uint32_t jitter = title_jitter(t, g.fade_level);
   uint32_t jump14 = hash_u32(g.random_words[hash_u32(u32(t / 6)) & 0x7FFF] + u32(t / 6)) & 0x7FFF;
-  f.a13 = f.jitter + (uint32_t)SHIVER[cycle(t, 6)] + 400;
-  f.a14 = f.jitter + jump14;
-  f.a15 = f.jitter + u32((int64_t)(t / 3) * 77);
-  f.b15 = u32((int64_t)(t / 3) * 43 + 400);
-  f.a12 = (uint32_t)cycle(t, 4) * 23 + 800;
-  f.b12 = (uint32_t)cycle(t, 4) * 98 + 555;
-  for (int h = 0; h < 8; h++) {
-    // |d * speed| < 2^31 because speed < 2^26; the shift is arithmetic.
-    f.stream_a[h] = u32(h * 800 + ((STREAM_DX[h] * speed) >> 4) + 1);
-    f.stream_b[h] = u32(h * 433 + ((STREAM_DY[h] * speed) >> 4) + 600);
+  FrameKeys f;
+  for (int odd = 0; odd < 2; odd++) {
+    uint32_t* a = f.row_a[odd];
+    uint32_t* b = f.row_b[odd];
+    a[0] = quarter, b[0] = 0u - tu;
+    if (room >= 38)
+      a[1] = 200, b[1] = quarter;
+    else
+      a[1] = jitter + 200, b[1] = 0;
+    for (int h = 0; h < 8; h++) {
+      // |d * speed| < 2^31 because speed < 2^26; the shift is arithmetic.
+      a[2 + h] = u32(h * 800 + ((STREAM_DX[h] * speed) >> 4) + 1);
+      b[2 + h] = u32(h * 433 + ((STREAM_DY[h] * speed) >> 4) + 600);
+    }
+    if (odd)
+      a[10] = 333, b[10] = tu + 2000;
+    else
+      a[10] = 733, b[10] = 2000 - tu;
+    a[11] = odd ? tu + jitter : jitter - tu, b[11] = 600;
+    a[12] = (uint32_t)cycle(t, 4) * 23 + 800, b[12] = (uint32_t)cycle(t, 4) * 98 + 555;
+    a[13] = jitter + (uint32_t)SHIVER[cycle(t, 6)] + 400, b[13] = 200;
+    a[14] = jitter + jump14, b[14] = 400;
+    a[15] = jitter + u32((int64_t)(t / 3) * 77), b[15] = u32((int64_t)(t / 3) * 43 + 400);
   }
-  frame_row_formulas(f);
   return f;
 }
 
 // A class's row start in the noise table: set_layer_row's sum, kept as an
 // offset so the renderer can point it into its derived tables.
 uint32_t row_start(uint32_t a, uint32_t b) { return (a + g_game.random_words[b & 0x7FFF]) & 0xFFFF; }
-
-// Every formula class's a and b, with the row taken out of b, for even and
-// odd rows.
-void frame_row_formulas(FrameKeys& f) {
-  uint32_t t = u32(f.t);
-  for (int odd = 0; odd < 2; odd++) {
-    uint32_t* a = f.row_a[odd];
-    uint32_t* b = f.row_b[odd];
-    a[0] = u32(f.t >> 2), b[0] = 0u - t;
-    if (f.room >= 38)
-      a[1] = 200, b[1] = u32(f.t >> 2);
-    else
-      a[1] = f.jitter + 200, b[1] = 0;
-    for (int h = 0; h < 8; h++) a[2 + h] = f.stream_a[h], b[2 + h] = f.stream_b[h];
-    if (odd)
-      a[10] = 333, b[10] = t + 2000;
-    else
-      a[10] = 733, b[10] = 2000 - t;
-    a[11] = odd ? t + f.jitter : f.jitter - t, b[11] = 600;
-    a[12] = f.a12, b[12] = f.b12;
-    a[13] = f.a13, b[13] = 200;
-    a[14] = f.a14, b[14] = 400;
-    a[15] = f.a15, b[15] = f.b15;
-  }
-}
 
 // Row starts are made a block of rows at a time: per class the rows read
 // consecutive random words, so a block is a few straight vector loops

@@ -114,8 +114,10 @@ int decode_audio_main(int argc, char** argv) {
   if (f) written = fclose(f) == 0 && written;
   if (written && !too_long) return 0;
   // Nothing is left behind when the WAV could not be finished.
-  if (is_file) remove(path);
-  if (too_long) return decode_refused(vorbis_error_name(VorbisOutOfMemory));
-  fprintf(stderr, "cannot write %s\n", path);
+  if (too_long) {
+    if (is_file) remove(path);
+    return decode_refused(vorbis_error_name(VorbisOutOfMemory));
+  }
+  decode_write_failed(path, is_file);
   return 1;
 }

@@ -57,21 +57,20 @@ bool decode_output_is_file(FILE* f) {
   return f && fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+int decode_write_failed(const char* path, bool is_file) {
+  if (is_file) remove(path);
+  fprintf(stderr, "cannot write %s\n", path);
+  return 0;
+}
+
 int decode_write_output(const char* path, const void* head, size_t head_bytes, const void* body,
                         size_t body_bytes) {
   FILE* f = fopen(path, "wb");
-  if (!f) {
-    fprintf(stderr, "cannot write %s\n", path);
-    return 0;
-  }
+  if (!f) return decode_write_failed(path, false);
   const bool is_file = decode_output_is_file(f);
   bool ok = (head_bytes == 0 || fwrite(head, 1, head_bytes, f) == head_bytes) &&
             (body_bytes == 0 || fwrite(body, 1, body_bytes, f) == body_bytes);
   ok = fclose(f) == 0 && ok;
-  if (!ok) {
-    if (is_file) remove(path);
-    fprintf(stderr, "cannot write %s\n", path);
-    return 0;
-  }
+  if (!ok) return decode_write_failed(path, is_file);
   return 1;
 }

@@ -31,6 +31,9 @@ int decode_read_input(const char* path, DecodeInput* out);
 // remove. A device or a pipe named as the output (/dev/full, /dev/stdout) is
 // left where it is.
 bool decode_output_is_file(FILE* f);
+// After a failed write: removes PATH when it is such a file, says "cannot
+// write PATH", and returns 0.
+int decode_write_failed(const char* path, bool is_file);
 
 // `head` then `body` as the new contents of `path` (either may be empty). On
 // failure a partial file is removed, "cannot write PATH" is said, and 0.
